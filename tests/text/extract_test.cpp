@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/printers.h"
+#include "text/text.h"
+
+namespace brelk {
+namespace {
+
+TEST(TextBetween, TakesTheFirstLeftMarkerAndTheNextRightMarker) {
+  struct Case {
+    const char* what;
+    Text text, left, right, want;
+  } cases[] = {
+      {"first pair wins", "x[1]y[2]", "[", "]", "1"},
+      {"right marker straight after the left one", "abab", "a", "b", ""},
+      {"a right marker before the left one does not count", "ba", "a", "b", ""},
+      {"nothing after the left marker", "abd", "d", "a", ""},
+      {"no left marker", "abd", "x", "d", ""},
+      {"comparison is exact", "aXbxd", "a", "x", "Xb"},
+      {"no right marker", "a[1", "[", "]", ""},
+      {"characters of the rest count from its start", "a[\xB0]]", "[", "]", "\xB0]"},
+      {"a marker's bytes inside a character are skipped", "\xB0[[x]", "[", "]", "x"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TextBetween(c.text, c.left, c.right), c.want) << c.what;
+}
+
+TEST(TextBetween, FindsAValueAtTheEndOfALargePage) {
+  std::string page(16 << 20, 'a');
+  page += "Qt(\"q5\",";
+  EXPECT_EQ(TextBetween(Text(page), "Qt", ","), Text("(\"q5\""));
+}
+
+TEST(ExtractMiddle, HonoursStartCaseAndThePlaceholder) {
+  const Text quote = "#\xD2\xFD\xBA\xC5";
+  struct Case {
+    const char* what;
+    Text text, left, right;
+    int32_t start;
+    bool caseSensitive;
+    Text want;
+  } cases[] = {
+      {"the search begins after the first [", "x[1]y[2]", "[", "]", 3, true, "2"},
+      {"start 2 begins at the first [", "x[1]y[2]", "[", "]", 2, true, "1"},
+      {"case ignored; the leading blank stays", "set-cookie: sid=1; path=/", "Set-Cookie:", ";", 0, false, " sid=1"},
+      {"case-sensitive misses other case", "set-cookie: sid=1; path=/", "Set-Cookie:", ";", 0, true, ""},
+      {"no right marker after the left one", "Set-Cookie: sid=1", "Set-Cookie:", ";", 0, false, ""},
+      {"the placeholder stands for a double quote", "id=\"abc\"", ConcatText(Text("id="), quote), quote, 0, false, "abc"},
+      {"markers that touch give empty", "a[]", "[", "]", 1, true, ""},
+      {"start past the end", "a[1]", "[", "]", 9, true, ""},
+      {"the right marker is searched after the left one", "];[x]", "[", "]", 0, true, "x"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExtractMiddle(c.text, c.left, c.right, c.start, c.caseSensitive), c.want) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace brelk
