@@ -169,35 +169,33 @@ HRESULT ApplyProxyCredentials(RequestObject* request) noexcept {
   return Call(request->object, L"SetCredentials", DISPATCH_METHOD, args, 3, nullptr);
 }
 
-// This thread's CoInitialize calls not yet released: how many, and which of
-// them failed (bit i for depth i), so that a failed one is not balanced by
-// a CoUninitialize that would undo the host's own initialisation.
-thread_local uint32_t initDepth = 0;
-thread_local uint64_t failedInits = 0;
-
 }  // namespace
 
 // InitComponentRuntime(): CoInitialize(NULL) on the calling thread. When the
 // host has already put the thread into the multi-threaded apartment this
 // fails (RPC_E_CHANGED_MODE); the thread keeps its apartment, in which the
-// object works all the same, and the matching release does nothing.
-void InitComponentRuntime() noexcept {
-  const HRESULT hr = CoInitialize(nullptr);
-  if (initDepth < 64) {
-    const uint64_t bit = uint64_t{1} << initDepth;
-    failedInits = FAILED(hr) ? (failedInits | bit) : (failedInits & ~bit);
-  }
-  ++initDepth;
-}
+// object works all the same.
+void InitComponentRuntime() noexcept { CoInitialize(nullptr); }
 
-// ReleaseComponentRuntime(): CoUninitialize, balancing the latest
-// InitComponentRuntime of this thread when that one succeeded. Without an
-// InitComponentRuntime to balance it does nothing.
+// ReleaseComponentRuntime(): balances the InitComponentRuntime before it on
+// this thread with CoUninitialize, but only when that one succeeded: an
+// unbalanced CoUninitialize would undo the host's own initialisation. No
+// state is kept between the two (nothing per thread that a DLL would have to
+// clean up); a second CoInitialize tells what the first one did:
+//   S_FALSE: the thread is in a single-threaded apartment, so the first one
+//     succeeded; both are balanced.
+//   S_OK: the thread had no apartment, the first one failed; only this one
+//     is balanced.
+//   RPC_E_CHANGED_MODE: the host's multi-threaded apartment, where the first
+//     one failed as this one did; nothing to balance.
 void ReleaseComponentRuntime() noexcept {
-  if (initDepth == 0) return;
-  --initDepth;
-  const bool failed = initDepth < 64 && (failedInits >> initDepth & 1) != 0;
-  if (!failed) CoUninitialize();
+  const HRESULT probe = CoInitialize(nullptr);
+  if (probe == S_FALSE) {
+    CoUninitialize();
+    CoUninitialize();
+  } else if (probe == S_OK) {
+    CoUninitialize();
+  }
 }
 
 // CreateRequestObject(): CLSIDFromProgID and CoCreateInstance, asking for

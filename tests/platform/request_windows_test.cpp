@@ -325,24 +325,43 @@ TEST(CreateRequestObject, NeedsTheComponentRuntime) {
   EXPECT_EQ(request, nullptr);
 }
 
-TEST(ComponentRuntime, LeavesAHostApartmentAlone) {
-  // A host thread already in the multi-threaded apartment: the library's
-  // initialisation fails there, and its release must not undo the host's.
-  APTTYPE type = APTTYPE_CURRENT;
-  bool created = false;
-  std::thread([&] {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    InitComponentRuntime();
-    RequestObject* request = CreateRequestObject();
-    created = request != nullptr;
-    ReleaseRequestObject(request);
-    ReleaseComponentRuntime();
-    APTTYPEQUALIFIER qualifier;
-    if (FAILED(CoGetApartmentType(&type, &qualifier))) type = APTTYPE_CURRENT;
-    CoUninitialize();
-  }).join();
-  EXPECT_TRUE(created);
-  EXPECT_EQ(type, APTTYPE_MTA);
+// Apartment(): the calling thread's apartment: "none", "single" or "multi".
+std::string Apartment() {
+  APTTYPE type;
+  APTTYPEQUALIFIER qualifier;
+  if (FAILED(CoGetApartmentType(&type, &qualifier))) return "none";
+  return type == APTTYPE_MTA ? "multi" : "single";
+}
+
+TEST(ComponentRuntime, LeavesTheHostsApartmentAsItWas) {
+  struct Case {
+    const char* host;
+    bool hostInit;
+    DWORD model;
+  } cases[] = {
+      {"none", false, 0},                           // balanced by one release
+      {"single", true, COINIT_APARTMENTTHREADED},   // the host's count is kept
+      {"multi", true, COINIT_MULTITHREADED},        // ours fails; no release
+  };
+  for (const Case& c : cases) {
+    bool created = false;
+    std::string after, afterHostRelease;
+    // A thread of its own for each host, as a host thread would be.
+    std::thread([&] {
+      if (c.hostInit && FAILED(CoInitializeEx(nullptr, c.model))) return;
+      InitComponentRuntime();
+      RequestObject* request = CreateRequestObject();
+      created = request != nullptr;
+      ReleaseRequestObject(request);
+      ReleaseComponentRuntime();
+      after = Apartment();
+      if (c.hostInit) CoUninitialize();
+      afterHostRelease = Apartment();
+    }).join();
+    EXPECT_TRUE(created) << c.host;
+    EXPECT_EQ(after, c.host);
+    EXPECT_EQ(afterHostRelease, "none") << c.host;
+  }
 }
 
 }  // namespace
