@@ -285,6 +285,22 @@ TEST_F(RequestWindows, TimeoutsEndAStalledRequest) {
   EXPECT_TRUE(body.empty());
 }
 
+TEST_F(RequestWindows, AnUnreachableServerGivesNoBodyAndNoHeaders) {
+  closesocket(listener_);  // nothing listens on the port any more
+  listener_ = INVALID_SOCKET;
+  RequestObject* request = CreateRequestObject();
+  ASSERT_NE(request, nullptr);
+  EXPECT_TRUE(Open(request, "GET", Url("/"), false));
+  EXPECT_FALSE(SendText(request, ""));
+  ByteString body("stale");
+  EXPECT_FALSE(ReadResponseBody(request, body));
+  Text headers("stale");
+  ReadAllResponseHeaders(request, headers);
+  ReleaseRequestObject(request);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(headers.empty());
+}
+
 TEST_F(RequestWindows, GoesThroughTheProxyWithItsCredentials) {
   // The server plays a proxy that wants Basic credentials, and is the target
   // too, so that no request can leave the machine.
