@@ -153,7 +153,9 @@ int64_t DecodeUtf8(const uint8_t* s, int64_t n, char16_t* out, int64_t capacity)
         std::memcpy(&bits, block, 8);
         if ((bits & kHighBits) != 0) break;
         if constexpr (kStore) {
-          for (int j = 0; j < 8; ++j) out[k + j] = block[j];
+          char16_t units[8];
+          for (int j = 0; j < 8; ++j) units[j] = block[j];
+          std::memcpy(out + k, units, sizeof units);
         }
         i += 8;
         k += 8;
@@ -171,7 +173,9 @@ int64_t DecodeUtf8(const uint8_t* s, int64_t n, char16_t* out, int64_t capacity)
     while (n - i >= 3) {
       if (n - i >= 12 && (!kStore || capacity - k >= 4) && FourCommonChars(s + i)) {
         if constexpr (kStore) {
-          for (int j = 0; j < 4; ++j) out[k + j] = ThreeByteValue(s + i + 3 * j);
+          uint8_t bytes[12];
+          std::memcpy(bytes, s + i, sizeof bytes);
+          for (int j = 0; j < 4; ++j) out[k + j] = ThreeByteValue(bytes + 3 * j);
         }
         i += 12;
         k += 4;
@@ -429,9 +433,19 @@ int64_t AsciiRun(const char16_t* s, int64_t i, int64_t n) noexcept {
   return i - start;
 }
 
-// NarrowAscii(): copies n ASCII units to out, one byte each.
+// NarrowAscii(): copies n ASCII units to out, one byte each, eight at a
+// time through local copies (out may alias anything, which keeps the
+// compiler from batching the stores itself).
 void NarrowAscii(const char16_t* s, int64_t n, char* out) noexcept {
-  for (int64_t j = 0; j < n; ++j) out[j] = static_cast<char>(s[j]);
+  int64_t j = 0;
+  for (; n - j >= 8; j += 8) {
+    char16_t units[8];
+    std::memcpy(units, s + j, sizeof units);
+    char bytes[8];
+    for (int t = 0; t < 8; ++t) bytes[t] = static_cast<char>(units[t]);
+    std::memcpy(out + j, bytes, sizeof bytes);
+  }
+  for (; j < n; ++j) out[j] = static_cast<char>(s[j]);
 }
 
 // ASCII runs shorter than this between other characters go to ICU with

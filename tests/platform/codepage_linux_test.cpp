@@ -36,28 +36,41 @@ std::string FromWide(uint32_t codePage, uint32_t flags, const std::u16string& in
   return out;
 }
 
-// Random strings over bytes that start, continue, truncate and break UTF-8
-// sequences; ICU's UTF-8 converter is the reference.
+// ICU's UTF-8 converter is the reference, on two kinds of random input:
+// short strings over bytes that start, continue, truncate and break
+// sequences, and longer ones made of whole pieces (ASCII runs, runs of
+// Chinese, the edge leads E0, ED, EE, EF, F0, F4 and broken sequences) that
+// reach the word-at-a-time paths at every alignment.
 TEST(MultiByteToWide, Utf8AgreesWithIcusConverterOnMalformedInput) {
   const uint8_t alphabet[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF,
                               0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xE1, 0xEC, 0xED, 0xEE,
                               0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xF8, 0xFF};
+  const std::string pieces[] = {
+      "a", "abcdefg", "abcdefghijklmnopq", "\xE4\xB8\xAD", "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97",
+      "\xEF\xBC\x8C", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xC3\xA9",
+      "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF", "\xE4\xB8", "\xE0\x80\x80", "\xED\xA0\x80",
+      "\xC0\xAF", "\x80", "\xFF", "\0"s, "\xF0\x9F\x98"};
   UErrorCode error = U_ZERO_ERROR;
   UConverter* reference = ucnv_open("UTF-8", &error);
   ASSERT_TRUE(U_SUCCESS(error));
   uint32_t seed = 99;
-  for (int round = 0; round < 20000; ++round) {
+  auto random = [&seed](uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  for (int round = 0; round < 40000; ++round) {
     std::string in;
-    const int length = 1 + round % 24;
-    for (int i = 0; i < length; ++i) {
-      seed = seed * 1103515245u + 12345u;
-      in += static_cast<char>(alphabet[(seed >> 16) % sizeof alphabet]);
+    if (round % 2 == 0) {
+      for (int i = 1 + round % 24; i > 0; --i) in += static_cast<char>(alphabet[random(sizeof alphabet)]);
+    } else {
+      for (int i = 1 + round % 40; i > 0; --i) in += pieces[random(std::size(pieces))];
     }
     std::u16string want(in.size() + 1, u'\0');
     error = U_ZERO_ERROR;
     want.resize(static_cast<std::size_t>(ucnv_toUChars(reference, want.data(),
                                                        static_cast<int32_t>(want.size()),
-                                                       in.data(), length, &error)));
+                                                       in.data(),
+                                                       static_cast<int32_t>(in.size()), &error)));
     ASSERT_EQ(ToWide(kCodePageUtf8, in), want) << "round " << round;
   }
   ucnv_close(reference);
