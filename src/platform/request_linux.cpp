@@ -231,8 +231,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) noexcept {
 
 // OnHeader(): collects the header lines of the response under way. A status
 // line starts a new response (an interim 1xx one is forgotten); continuation
-// lines are joined to the line they continue; zero bytes are dropped so that
-// the lines survive as text.
+// lines are joined to the line they continue. (curl itself fails a response
+// whose head holds a zero byte.)
 size_t OnHeader(char* data, size_t size, size_t count, void* user) noexcept {
   auto& request = *static_cast<RequestObject*>(user);
   const size_t n = size * count;
@@ -245,15 +245,14 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) noexcept {
   if (request.headBytes > kMaxHead) return 0;  // aborts the transfer
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   if (line.empty() || line.substr(0, 5) == "HTTP/") return n;
-  std::string text;
-  for (char c : line) {
-    if (c != '\0') text += c;
-  }
   if ((line.front() == ' ' || line.front() == '\t') && !request.lines.empty()) {
-    const std::size_t start = text.find_first_not_of(" \t");
-    if (start != std::string::npos) request.lines.back() += " " + text.substr(start);
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start != std::string_view::npos) {
+      request.lines.back() += ' ';
+      request.lines.back() += line.substr(start);
+    }
   } else {
-    request.lines.push_back(std::move(text));
+    request.lines.emplace_back(line);
   }
   return n;
 }

@@ -79,9 +79,11 @@ bool SendAll(const Server& server, int fd, std::string_view bytes) {
 }
 
 bool SendReply(const Server& server, int fd, const Reply& reply) {
-  if (reply.trickleMs <= 0) return SendAll(server, fd, reply.bytes);
-  for (std::size_t i = 0; i < reply.bytes.size(); ++i) {
-    if (!SendAll(server, fd, std::string_view(reply.bytes).substr(i, 1))) return false;
+  const std::string_view bytes = reply.bytes;
+  if (reply.trickleMs <= 0) return SendAll(server, fd, bytes);
+  if (!SendAll(server, fd, bytes.substr(0, reply.trickleFrom))) return false;
+  for (std::size_t i = reply.trickleFrom; i < bytes.size(); ++i) {
+    if (!SendAll(server, fd, bytes.substr(i, 1))) return false;
     if (!Pause(server, reply.trickleMs)) return false;
   }
   return true;

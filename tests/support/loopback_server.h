@@ -15,6 +15,7 @@
 #ifndef BRELK_TESTS_SUPPORT_LOOPBACK_SERVER_H_
 #define BRELK_TESTS_SUPPORT_LOOPBACK_SERVER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -37,7 +38,8 @@ enum class After {
 struct Reply {
   std::string bytes;
   After after = After::kKeepOpen;
-  int trickleMs = 0;  // > 0: one byte at a time, this many ms apart
+  int trickleMs = 0;  // > 0: one byte at a time, this many ms apart,
+  std::size_t trickleFrom = 0;  // from this offset on (the rest at once)
 };
 
 // A handler gets the exact bytes of one request and returns the reply. It
