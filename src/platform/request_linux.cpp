@@ -11,7 +11,10 @@
 //     first; nothing is added that the caller did not set, apart from Host,
 //     Content-Length and what the protocol needs;
 //   - the response body exactly as received (nothing decompressed), and the
-//     header lines of the final response only.
+//     header lines of the final response only;
+//   - HTTP/1.1 throughout; TLS certificates verified against the system's
+//     store (libcurl's default bundle), with no fallback to an unverified
+//     connection.
 // It is stricter in a few places: only http and https are fetched, for the
 // first address and after every redirect; a request cannot outlast the sum
 // of its four time-outs; a response body above 64 MiB or a response head
@@ -142,8 +145,10 @@ void AppendEscaped(std::string& out, unsigned char byte) {
 // WireUrl(): the GBK address as it goes on the wire. Characters outside
 // ASCII are sent as the percent-encoded bytes of their UTF-8 form, the way
 // the Windows request object sends them by default (its URL code page is
-// UTF-8); spaces and control bytes are percent-encoded too. The rest stays
-// as it is, so an address that is already encoded passes unchanged.
+// UTF-8, and servers decode paths as UTF-8 today); spaces and control bytes
+// are percent-encoded too. The rest stays as it is, so an address that is
+// already encoded passes unchanged. A host name outside ASCII is not
+// supported: encoded this way it names no host.
 std::string WireUrl(const Text& url) noexcept {
   std::string_view bytes = url.view();
   std::string out;
@@ -525,7 +530,9 @@ bool SetRequestHeader(RequestObject* request, const Text& name, const Text& valu
   return true;
 }
 
-// SendText(): sends with the text's GBK bytes, as they are, for a body.
+// SendText(): sends the text's GBK bytes as they are for a body, like the
+// header values: GBK is what this library's callers and the sites they talk
+// to use, and form values are percent-encoded before they get here.
 bool SendText(RequestObject* request, const Text& body) noexcept {
   return Send(request, body.view());
 }
@@ -546,8 +553,8 @@ bool ReadResponseBody(RequestObject* request, ByteString& body) noexcept {
 }
 
 // ReadAllResponseHeaders(): the header lines of the final response, each
-// followed by CR LF, without the status line; empty and false when there is
-// no response.
+// followed by CR LF, without the status line, the form the Windows object's
+// GetAllResponseHeaders gives; empty and false when there is no response.
 bool ReadAllResponseHeaders(RequestObject* request, Text& headers) noexcept {
   if (request == nullptr || !request->responded) {
     headers = Text();
