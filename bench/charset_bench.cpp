@@ -4,9 +4,10 @@
 // convert to UTF-16, measure and convert to GBK) and allocates two buffers;
 // it should stay within twice the bare conversion.
 //
-// Three pages: markup with Chinese text in it, as a share page is; Chinese
-// text alone; and ASCII and Chinese alternating at random character by
-// character, the worst case for every branch.
+// Four pages: markup with Chinese text in it, as a share page is; Chinese
+// text alone; Chinese text with short runs of digits; and ASCII and Chinese
+// alternating at random character by character, the worst case for every
+// branch.
 #include <benchmark/benchmark.h>
 #include <unicode/ucnv.h>
 
@@ -53,6 +54,12 @@ std::string Page(int kind) {
       case 1:
         AppendHan(page, random);
         break;
+      case 2:
+        for (uint32_t n = 5 + random.Next(25); n > 0; --n) AppendHan(page, random);
+        for (uint32_t n = 1 + random.Next(8); n > 0; --n) {
+          page += static_cast<char>('0' + random.Next(10));
+        }
+        break;
       default:
         if (random.Next(2) == 0) {
           page += static_cast<char>('a' + random.Next(26));
@@ -84,9 +91,9 @@ void BM_BareIcuConversion(benchmark::State& state) {
                           static_cast<int64_t>(page.size()));
 }
 
-// 0: markup page, 1: Chinese text, 2: alternating characters.
-BENCHMARK(BM_Utf8ToGbk)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareIcuConversion)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+// 0: markup page, 1: Chinese text, 2: Chinese with digits, 3: alternating.
+BENCHMARK(BM_Utf8ToGbk)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareIcuConversion)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace brelk

@@ -425,14 +425,6 @@ std::u16string Compose(const GbkTable& table, const char16_t* s, int64_t n) noex
   return out;
 }
 
-// AsciiRun(): the number of ASCII units from s[i] on.
-int64_t AsciiRun(const char16_t* s, int64_t i, int64_t n) noexcept {
-  const int64_t start = i;
-  while (n - i >= 8 && AllAscii(s + i)) i += 8;
-  while (i < n && s[i] < 0x80) ++i;
-  return i - start;
-}
-
 // NarrowAscii(): copies n ASCII units to out, one byte each, eight at a
 // time through local copies (out may alias anything, which keeps the
 // compiler from batching the stores itself).
@@ -450,7 +442,7 @@ void NarrowAscii(const char16_t* s, int64_t n, char* out) noexcept {
 
 // ASCII runs shorter than this between other characters go to ICU with
 // them: the call that a run of its own would need costs more than ICU's
-// handling of a short run.
+// handling of a short run. A multiple of the block size.
 constexpr int64_t kAsciiRun = 32;
 
 // HasSupplementaryMark(): whether s[0..n) holds a surrogate pair that
@@ -470,10 +462,14 @@ constexpr int64_t kFoundMark = -2;
 // EncodeGbk(): converts s[0..n) into out. Answers the number of bytes
 // written; -1 when they do not fit in capacity or ICU fails; kFoundMark, with
 // part of the output written, when checkMarks is set and a non-spacing mark
-// occurs (ScanGbk would have reported it). Long ASCII runs are copied here;
-// everything between them goes to ICU in one call per stretch. A stretch
-// ends before an ASCII unit, so it never splits a surrogate pair, and the
-// mapping keeps no state from one call to the next.
+// occurs (ScanGbk would have reported it).
+//
+// The source is taken in blocks of eight units. A run of at least kAsciiRun
+// units in all-ASCII blocks is copied here; everything between such runs
+// goes to ICU as one stretch, in one call. Walking by blocks keeps the walk
+// free of a branch per unit. A stretch ends just before an ASCII unit, so it
+// never splits a surrogate pair, and the mapping keeps no state from one call
+// to the next.
 int64_t EncodeGbk(const GbkTable& table, const char16_t* s, int64_t n, char* out,
                   int64_t capacity, bool checkMarks) noexcept {
   Converter converter = OpenGbk();
@@ -481,7 +477,6 @@ int64_t EncodeGbk(const GbkTable& table, const char16_t* s, int64_t n, char* out
   const uint8_t* entry = table.entry.data();
   char* o = out;  // never address-taken, so it stays in a register
   char* const end = out + capacity;
-  int64_t i = 0;
   int64_t stretch = -1;  // start of the stretch not yet converted
   uint8_t seen = 0;      // table bits of the stretch's units
   auto convert = [&](int64_t to) {
@@ -499,27 +494,27 @@ int64_t EncodeGbk(const GbkTable& table, const char16_t* s, int64_t n, char* out
     seen = 0;
     return U_SUCCESS(error) ? int64_t{0} : int64_t{-1};
   };
+  int64_t i = 0;
   while (i < n) {
-    if (s[i] >= 0x80) {
-      if (stretch < 0) stretch = i;
-      do {
-        seen |= entry[s[i]];
-        ++i;
-      } while (i < n && s[i] >= 0x80);
-      continue;
-    }
-    const int64_t run = AsciiRun(s, i, n);
-    if (stretch >= 0 && run < kAsciiRun) {
+    int64_t run = 0;
+    while (n - i - run >= 8 && AllAscii(s + i + run)) run += 8;
+    if (run >= kAsciiRun || (run > 0 && i + run == n)) {
+      if (stretch >= 0) {
+        if (const int64_t failed = convert(i); failed != 0) return failed;
+      }
+      if (end - o < run) return -1;
+      NarrowAscii(s + i, run, o);
+      o += run;
       i += run;
       continue;
     }
-    if (stretch >= 0) {
-      if (const int64_t failed = convert(i); failed != 0) return failed;
+    if (stretch < 0) stretch = i;
+    if (run > 0) {  // a short ASCII run stays in the stretch
+      i += run;
+      continue;
     }
-    if (end - o < run) return -1;
-    NarrowAscii(s + i, run, o);
-    o += run;
-    i += run;
+    const int64_t next = n - i > 8 ? i + 8 : n;
+    for (; i < next; ++i) seen |= entry[s[i]];
   }
   if (stretch >= 0) {
     if (const int64_t failed = convert(n); failed != 0) return failed;
