@@ -157,13 +157,19 @@ inline int64_t Find(std::string_view t, std::string_view s, int64_t start = 1,
   return -1;
 }
 
+// Trim(): from the first character that is no blank to the end of the last
+// one; empty when every character is a blank.
 inline std::string Trim(std::string_view t) {
-  std::vector<std::string_view> chars = Chars(t);
-  std::size_t first = 0, last = chars.size();
-  while (first < last && Blank(chars[first])) ++first;
-  while (last > first && Blank(chars[last - 1])) --last;
-  return Join({chars.begin() + static_cast<std::ptrdiff_t>(first),
-               chars.begin() + static_cast<std::ptrdiff_t>(last)});
+  std::size_t first = t.size(), end = 0;
+  for (std::size_t i = 0; i < t.size();) {
+    const std::size_t len = Lead(t[i]) && i + 1 < t.size() ? 2 : 1;
+    if (!Blank(t.substr(i, len))) {
+      first = std::min(first, i);
+      end = i + len;
+    }
+    i += len;
+  }
+  return first < end ? std::string(t.substr(first, end - first)) : std::string();
 }
 
 inline std::string RemoveSpaces(std::string_view t) {
@@ -312,6 +318,79 @@ inline std::string DecodeDownloadReply(std::string_view reply) {
   decoded.resize(std::min(decoded.size(), decoded.find('\0')));
   const int64_t n = static_cast<int64_t>(decoded.size());
   return Replace(Mid(decoded, 3, n - 4), "%25", "%");
+}
+
+// ---------------------------------------------------------------------------
+// Header lines and cookies, step by step as the protocol describes them: lists
+// walked from the start for every test, texts rebuilt by concatenation.
+
+inline std::string HeaderName(std::string_view line) {
+  const int64_t p = Find(line, ":");
+  return p == -1 ? std::string() : Trim(Left(line, p - 1));
+}
+
+inline std::string HeaderValue(std::string_view line) {
+  const int64_t p = Find(line, ":");
+  return p == -1 ? std::string() : Trim(Right(line, static_cast<int64_t>(line.size()) - p));
+}
+
+inline std::string CookieName(std::string_view entry) {
+  const int64_t p = Find(entry, "=");
+  return p == -1 ? Trim(entry) : Trim(Left(entry, p - 1));
+}
+
+inline std::string JoinDistinct(std::string_view text, std::string_view sep) {
+  std::vector<std::string> kept;
+  std::string out;
+  for (const std::string& piece : Split(text, sep)) {
+    bool seen = false;
+    for (const std::string& k : kept) seen = seen || k == piece;
+    if (seen) continue;
+    kept.push_back(piece);
+    out += piece + std::string(sep);
+  }
+  return Left(out, static_cast<int64_t>(out.size()) - static_cast<int64_t>(sep.size()));
+}
+
+// MergeCookies(): writes both arguments as the library's does and returns
+// the merged cookies.
+inline std::string MergeCookies(std::string& cookies, std::string& received) {
+  cookies = RemoveSpaces(cookies);
+  received = RemoveSpaces(received);
+  const std::vector<std::string> old = Split(cookies, ";");
+  std::vector<std::string> merged = Split(received, ";");
+  std::vector<std::string> names;  // CookieName() of each item of merged
+  for (const std::string& item : merged) names.push_back(CookieName(item));
+  for (const std::string& entry : old) {
+    const std::string name = CookieName(entry);
+    bool present = false;
+    for (const std::string& n : names) present = present || n == name;
+    if (present) continue;
+    merged.push_back(entry);
+    names.push_back(name);
+  }
+  cookies.clear();
+  for (const std::string& entry : merged) {
+    if (Right(entry, 8) != "=deleted") cookies += entry + "; ";
+  }
+  cookies = Left(cookies, static_cast<int64_t>(cookies.size()) - 2);
+  cookies = JoinDistinct(cookies, "; ");
+  return cookies;
+}
+
+// ScanResponseHeaders(): the scan the request routine makes of the response
+// headers: the last line holding "Location:" gives the redirect target, and
+// each line holding "Set-Cookie" gives the trimmed text between
+// "Set-Cookie:" (any case) and the next ";", followed by "; ".
+inline void ScanResponseHeaders(std::string_view headers, std::string& receivedCookies,
+                                std::string& redirectTarget) {
+  receivedCookies.clear();
+  for (const std::string& line : Split(headers, "\r\n")) {
+    if (Find(line, "Location:") != -1) redirectTarget = HeaderValue(line);
+    if (Find(line, "Set-Cookie") != -1) {
+      receivedCookies += Trim(ExtractMiddle(line, "Set-Cookie:", ";", 0, false)) + "; ";
+    }
+  }
 }
 
 }  // namespace naive
