@@ -4,8 +4,9 @@
 //   cookies \0 received cookies \0 response headers \0 separator
 // Checked:
 //   - HeaderName and HeaderValue of the headers and of each of their lines;
-//     CookieName of each cookie entry; JoinDistinct of the cookies with the
-//     separator field;
+//     CookieName of each cookie entry; CookieNamePresent and ListContains of
+//     each cookie entry in the received entries; JoinDistinct of the cookies
+//     with the separator field;
 //   - MergeCookies of the cookies with the received cookies, and of the
 //     cookies with what the scan of the response headers received: both
 //     arguments as written back, and the result. Against the step-by-step
@@ -96,6 +97,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const brelk::TextList entries = brelk::SplitText(cookies, ";");
   for (const Text& entry : entries.items) {
     CHECK(brelk::CookieName(entry).view() == naive::CookieName(entry.view()));
+  }
+  // The list walks, with the received entries as the list and each sent
+  // entry and its name as what is looked for.
+  const brelk::TextList list = brelk::SplitText(received, ";");
+  if (list.items.size() * entries.items.size() <= kSmall * kSmall) {
+    for (const Text& entry : entries.items) {
+      const std::string name = naive::CookieName(entry.view());
+      bool named = false, contained = false;
+      for (const Text& item : list.items) {
+        named = named || naive::CookieName(item.view()) == name;
+        contained = contained || item == entry;
+      }
+      CHECK(brelk::CookieNamePresent(list, Text(name)) == named);
+      CHECK(brelk::ListContains(list, entry) == contained);
+    }
   }
   if (naive::Split(cookies.view(), separator.view()).size() <= kSmall) {
     CHECK(brelk::JoinDistinct(cookies, separator).view() ==
