@@ -59,19 +59,19 @@ Text MergeCookies(Text& cookies, Text& receivedCookies) noexcept;
 //   WebRequest(url, {.method = 1, .bodyText = "a=1", .cookies = &jar});
 struct WebRequestOptions {
   int32_t method = 0;                // 1: POST, anything else: GET
-  Text bodyText;                     // sent when bodyBytes is empty
+  Text bodyText{};                   // sent when bodyBytes is empty
   Text* cookies = nullptr;           // in/out: sent, then merged
   Text* receivedCookies = nullptr;   // out: this response's cookie pieces
   Text* headers = nullptr;           // in/out: request header lines
   Text* redirectTarget = nullptr;    // in/out: last "Location:" value
   bool noRedirect = false;           // true: return a redirect as it is
-  ByteString bodyBytes;              // sent instead of bodyText when set
-  Text proxy;                        // proxy server; empty: none
+  ByteString bodyBytes{};            // sent instead of bodyText when set
+  Text proxy{};                      // proxy server; empty: none
   Text* responseHeaders = nullptr;   // out: all response header lines
   int32_t timeoutSeconds = 0;        // -1: none set; < 1: 15 s
-  Text proxyUser;
-  Text proxyPassword;
-  std::optional<int32_t> credentialFlag;  // left out: 1 (WebRequest)
+  Text proxyUser{};
+  Text proxyPassword{};
+  std::optional<int32_t> credentialFlag{};  // left out: 1 (WebRequest)
   bool acceptCompressed = false;     // ask for gzip; no UTF-8 conversion
 };
 
