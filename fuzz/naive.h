@@ -321,6 +321,61 @@ inline std::string DecodeDownloadReply(std::string_view reply) {
 }
 
 // ---------------------------------------------------------------------------
+// Unicode and percent-encoding
+
+// Utf8ToUtf16(): the UTF-16 units of well-formed UTF-8 as little-endian
+// bytes, or false when the input is not well-formed (an overlong form, a
+// surrogate, a value past U+10FFFF, a missing or stray continuation byte).
+inline bool Utf8ToUtf16(std::string_view in, std::string& out) {
+  out.clear();
+  auto unit = [&](uint32_t u) {
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+  };
+  for (std::size_t i = 0; i < in.size();) {
+    const uint32_t b = static_cast<unsigned char>(in[i]);
+    std::size_t len;
+    uint32_t cp, min;
+    if (b < 0x80) { len = 1; cp = b; min = 0; }
+    else if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; min = 0x80; }
+    else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; min = 0x800; }
+    else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; min = 0x10000; }
+    else return false;
+    if (in.size() - i < len) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      const uint32_t c = static_cast<unsigned char>(in[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = cp << 6 | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (cp >= 0x10000) {
+      unit(0xD800 + ((cp - 0x10000) >> 10));
+      unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      unit(cp);
+    }
+    i += len;
+  }
+  return true;
+}
+
+// UrlEncode(): letters and digits as they are, every other byte as "%" and
+// two upper-case hex digits.
+inline std::string UrlEncode(std::string_view in) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : in) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+      out.push_back(c);
+    } else {
+      out += {'%', kHex[b >> 4], kHex[b & 15]};
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
 // Header lines and cookies, step by step as the protocol describes them: lists
 // walked from the start for every test, texts rebuilt by concatenation.
 
