@@ -1,0 +1,192 @@
+// End to end: libbrelk.so loaded the way a host loads it, resolving against
+// the fixture site on port 80 of a private network in which the file host's
+// names point at this machine. Nothing above the system's name lookup is
+// faked.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "support/fixture_site.h"
+#include "support/loopback_server.h"
+#include "support/sandbox.h"
+
+namespace brelk {
+namespace {
+
+using ExportFunction = const char* (*)(const char*);
+
+bool inPrivateNetwork = false;
+std::string whyNot;
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!inPrivateNetwork) GTEST_SKIP() << "no private network for the fixture site: " << whyNot;
+    library_ = dlopen(BRELK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library_, nullptr) << dlerror();
+    resolve_ = reinterpret_cast<ExportFunction>(dlsym(library_, "Analysis_1000eb"));
+    ASSERT_NE(resolve_, nullptr);
+    site_ = loopback::StartServer(fixture::Site(), 80);
+  }
+  void TearDown() override {
+    site_.reset();
+    if (library_ != nullptr) dlclose(library_);
+  }
+
+  // Resolve(): the export's answer as a string; "(null)" for a null pointer.
+  std::string Resolve(const char* address) {
+    const char* result = resolve_(address);
+    return result == nullptr ? "(null)" : std::string(result);
+  }
+
+  std::vector<std::string> Requests() { return loopback::ServerRequests(*site_); }
+
+  void* library_ = nullptr;
+  ExportFunction resolve_ = nullptr;
+  loopback::ServerPtr site_;
+};
+
+std::string DownloadListTarget(const std::string& query) {
+  return std::string("/ajax/downloads.ashx?") + query;
+}
+
+// HeaderNames(): the request's header names in the order they were sent.
+std::vector<std::string> HeaderNames(const std::string& request) {
+  std::vector<std::string> names;
+  std::size_t line = request.find("\r\n") + 2;
+  for (;;) {
+    const std::size_t end = request.find("\r\n", line);
+    if (end == std::string::npos || end == line) break;
+    names.push_back(request.substr(line, request.find(':', line) - line));
+    line = end + 2;
+  }
+  return names;
+}
+
+TEST_F(ExportTest, ResolvesAShareSendingTheRequestsAsTheServiceExpects) {
+  const fixture::Share share = fixture::Utf8Share();
+  EXPECT_EQ(Resolve(share.address.c_str()), share.directAddress);
+
+  const std::vector<std::string> requests = Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const std::string downloadList =
+      std::string("http://www.1000eb.com") + DownloadListTarget(share.query);
+  struct Expected {
+    std::string target, host, referer;
+  } expected[] = {
+      {"/f/4096", "1000eb.com", share.address},
+      {DownloadListTarget(share.query), "www.1000eb.com", downloadList},
+  };
+  for (std::size_t i = 0; i < 2; ++i) {
+    const std::string& request = requests[i];
+    EXPECT_TRUE(request.starts_with("GET " + expected[i].target + " HTTP/1.1\r\n")) << request;
+    EXPECT_EQ(loopback::RequestHeader(request, "Host"), expected[i].host);
+    EXPECT_EQ(loopback::RequestHeader(request, "Referer"), expected[i].referer);
+    EXPECT_EQ(loopback::RequestHeader(request, "Accept"), "*/*");
+    EXPECT_EQ(loopback::RequestHeader(request, "Accept-Language"), "zh-cn");
+    EXPECT_EQ(loopback::RequestHeader(request, "User-Agent"),
+              "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; KQ7VX; .NET CLR 2.0.50727; "
+              ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)");
+    EXPECT_EQ(loopback::RequestHeader(request, "Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(loopback::RequestHeader(request, "Cookie"), "");
+    // The five default headers in their order; Host is the stack's own.
+    std::vector<std::string> defaults;
+    for (const std::string& name : HeaderNames(request)) {
+      if (name != "Host") defaults.push_back(name);
+    }
+    EXPECT_EQ(defaults, (std::vector<std::string>{"Referer", "Accept", "Accept-Language",
+                                                  "User-Agent", "Content-Type"}));
+  }
+}
+
+TEST_F(ExportTest, ResolvesEveryKindOfSharePage) {
+  struct Case {
+    const char* what;
+    fixture::Share share;
+  } cases[] = {
+      {"GBK page with a GBK direct address", fixture::GbkShare()},
+      {"short address redirected to the page", fixture::RedirectShare()},
+      {"page served with cookies", fixture::CookieShare()},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Resolve(c.share.address.c_str()), c.share.directAddress) << c.what;
+  }
+}
+
+TEST_F(ExportTest, CarriesNoCookieToTheDownloadListRequest) {
+  const fixture::Share share = fixture::CookieShare();
+  EXPECT_EQ(Resolve(share.address.c_str()), share.directAddress);
+  const std::vector<std::string> requests = Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(loopback::RequestHeader(requests[1], "Cookie"), "");
+}
+
+TEST_F(ExportTest, SendsTheEmptyQueryWhenTheShareCannotBeFetched) {
+  const std::string empty = DownloadListTarget("id=&e=&d=&tdxsrv=&tltsrv=&delay=&n=&t=&_=1404833400041");
+  struct Case {
+    const char* what;
+    const char* address;
+    std::size_t requests;  // as the site saw them
+  } cases[] = {
+      {"nothing listens there", "http://1000eb.com:81/f/4096", 1},
+      {"a null argument is the empty address", nullptr, 1},
+      {"the empty address", "", 1},
+      {"a page that is not a share page", "http://1000eb.com/nothing-here", 2},
+  };
+  for (const Case& c : cases) {
+    const std::size_t before = Requests().size();
+    EXPECT_EQ(Resolve(c.address), "(null)") << c.what;
+    const std::vector<std::string> requests = Requests();
+    ASSERT_EQ(requests.size(), before + c.requests) << c.what;
+    EXPECT_TRUE(requests.back().starts_with("GET " + empty + " ")) << c.what;
+  }
+}
+
+TEST_F(ExportTest, ReturnsNullWhenTheReplyHoldsNoLink) {
+  EXPECT_EQ(Resolve(fixture::GoneShare().address.c_str()), "(null)");
+  EXPECT_EQ(Requests().size(), 2u);
+}
+
+TEST_F(ExportTest, ReadsThePreviousResultBeforeReleasingIt) {
+  const char* first = resolve_(fixture::Utf8Share().address.c_str());
+  ASSERT_NE(first, nullptr);
+  const std::string firstText = first;
+  // The previous result, passed straight back: the library must read it
+  // before it frees it, so the share page request goes to that address.
+  EXPECT_EQ(resolve_(first), nullptr);
+  const std::vector<std::string> requests = Requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(loopback::RequestHeader(requests[2], "Referer"), firstText);
+  EXPECT_TRUE(requests[2].starts_with("GET /d/4096/")) << requests[2];
+}
+
+TEST_F(ExportTest, KeepsEachResultUntilTheNextCall) {
+  const fixture::Share shares[] = {fixture::Utf8Share(), fixture::GbkShare(), fixture::GoneShare()};
+  std::string host(256, 'x');
+  for (int i = 0; i < 60; ++i) {
+    const fixture::Share& share = shares[i % 3];
+    // The argument buffer is the host's and is reused at once.
+    std::strcpy(host.data(), share.address.c_str());
+    const char* result = resolve_(host.c_str());
+    std::memset(host.data(), 'y', share.address.size());
+    if (share.directAddress.empty()) {
+      EXPECT_EQ(result, nullptr) << i;
+    } else {
+      ASSERT_NE(result, nullptr) << i;
+      EXPECT_EQ(std::string(result), share.directAddress) << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brelk
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Before any thread exists: the mount namespace needs a single thread.
+  brelk::inPrivateNetwork =
+      brelk::testing::EnterPrivateNetwork(brelk::fixture::AllHostNames(), &brelk::whyNot);
+  return RUN_ALL_TESTS();
+}
