@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "http/http.h"
 #include "platform/platform.h"
@@ -128,15 +129,17 @@ ByteString WebRequest(const Text& url, const WebRequestOptions& options) noexcep
   platform::ReadAllResponseHeaders(request, responseHeaders);
 
   // 15. Scan the header lines for the redirect target and for cookies.
-  receivedCookies = Text();
+  // The pieces are gathered in one buffer: a server may send thousands.
+  std::string received;
   const TextList lines = SplitText(responseHeaders, "\r\n");
   for (int32_t i = 1; i <= ListCount(lines); ++i) {
     const Text& line = ListItem(lines, i);
     if (FindText(line, "Location:") != -1) redirectTarget = HeaderValue(line);
     if (FindText(line, "Set-Cookie") != -1) {
-      receivedCookies = ConcatText(receivedCookies, TrimBoth(ExtractMiddle(line, "Set-Cookie:", ";")), "; ");
+      received.append(TrimBoth(ExtractMiddle(line, "Set-Cookie:", ";")).view()).append("; ");
     }
   }
+  receivedCookies = Text(std::move(received));
 
   // 16. Merge the received cookies into the caller's; the copy returned is
   // not needed.
@@ -148,7 +151,11 @@ ByteString WebRequest(const Text& url, const WebRequestOptions& options) noexcep
   // 18. A body that declares UTF-8 near its start, or whose headers do,
   // becomes GBK; a compressed body is left alone.
   if (!options.acceptCompressed) {
-    const int32_t declared = FindBytes(body, TextToBytes("charset=utf-8"));
+    // Only a declaration that starts below the limit counts, so only the
+    // bytes it could occupy are searched, however large the body.
+    const ByteString marker = TextToBytes("charset=utf-8");
+    const ByteString head = BytesLeft(body, kUtf8DeclarationLimit - 1 + BytesLength(marker) - 1);
+    const int32_t declared = FindBytes(head, marker);
     if ((declared != -1 && declared < kUtf8DeclarationLimit) ||
         FindText(responseHeaders, "charset=utf-8") != -1) {
       body = Utf8ToGbk(body);
