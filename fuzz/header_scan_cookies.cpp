@@ -27,20 +27,22 @@ using brelk::Text;
 
 constexpr std::size_t kSmall = 64;  // entries, for the step-by-step merge
 
-// ScanResponseHeaders(): the response-header scan of the request routine,
-// written with the library's routines. Sets receivedCookies; updates
-// redirectTarget only from a line holding "Location:".
+// ScanResponseHeaders(): the response-header scan of the request routine
+// (step 15 in request.cpp), copied line for line, as the routine keeps it
+// inline. Sets receivedCookies; updates redirectTarget only from a line
+// holding "Location:".
 void ScanResponseHeaders(const Text& headers, Text& receivedCookies, Text& redirectTarget) {
-  receivedCookies = Text();
+  std::string received;
   const brelk::TextList lines = brelk::SplitText(headers, "\r\n");
   for (int32_t i = 1; i <= brelk::ListCount(lines); ++i) {
     const Text& line = brelk::ListItem(lines, i);
     if (brelk::FindText(line, "Location:") != -1) redirectTarget = brelk::HeaderValue(line);
     if (brelk::FindText(line, "Set-Cookie") != -1) {
-      const Text cookie = brelk::TrimBoth(brelk::ExtractMiddle(line, "Set-Cookie:", ";"));
-      receivedCookies = brelk::ConcatText(receivedCookies, cookie, "; ");
+      received.append(brelk::TrimBoth(brelk::ExtractMiddle(line, "Set-Cookie:", ";")).view())
+          .append("; ");
     }
   }
+  receivedCookies = Text(std::move(received));
 }
 
 std::size_t Entries(std::string_view cookies) {
