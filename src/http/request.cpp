@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include "http/http.h"
 #include "platform/platform.h"
@@ -44,6 +46,26 @@ int32_t TimeoutMs(int32_t seconds) noexcept {
 // line without ":" gives an empty name, which the object refuses.
 void SetHeaderLine(platform::RequestObject* request, const Text& line) noexcept {
   platform::SetRequestHeader(request, HeaderName(line), HeaderValue(line));
+}
+
+// RefererValue(): url as the Referer of the default header block, with
+// every CR and LF percent-encoded as the request line sends them. The block
+// is split into lines at CR LF, so an address holding one (a share page's
+// value can put one there) would otherwise add header lines of its own.
+Text RefererValue(const Text& url) noexcept {
+  if (url.view().find_first_of("\r\n") == std::string_view::npos) return url;
+  std::string value;
+  value.reserve(url.size() + 8);
+  for (char c : url.view()) {
+    if (c == '\r') {
+      value += "%0D";
+    } else if (c == '\n') {
+      value += "%0A";
+    } else {
+      value += c;
+    }
+  }
+  return Text(std::move(value));
 }
 
 }  // namespace
@@ -94,7 +116,7 @@ ByteString WebRequest(const Text& url, const WebRequestOptions& options) noexcep
   if (options.noRedirect) platform::SetOption(request, 6, 0);
 
   // 8. The default header block, with the address as Referer.
-  if (headers.empty()) headers = ConcatText(Text("Referer: "), url, kDefaultHeadersAfterReferer);
+  if (headers.empty()) headers = ConcatText(Text("Referer: "), RefererValue(url), kDefaultHeadersAfterReferer);
 
   // 9. The compression line.
   if (options.acceptCompressed) headers = ConcatText(headers, kCompressionLine);

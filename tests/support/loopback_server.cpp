@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -78,15 +79,30 @@ bool SendAll(const Server& server, int fd, std::string_view bytes) {
   return true;
 }
 
+// SendFill(): count bytes of 'x' (kEndless: until the send fails), a block
+// at a time, or one byte every trickleMs when that is above 0.
+bool SendFill(const Server& server, int fd, std::size_t count, int trickleMs) {
+  static const std::string block(64u << 10, 'x');
+  while (count > 0) {
+    const std::size_t n = trickleMs > 0 ? 1 : std::min(count, block.size());
+    if (!SendAll(server, fd, std::string_view(block).substr(0, n))) return false;
+    if (trickleMs > 0 && !Pause(server, trickleMs)) return false;
+    if (count != kEndless) count -= n;
+  }
+  return true;
+}
+
 bool SendReply(const Server& server, int fd, const Reply& reply) {
   const std::string_view bytes = reply.bytes;
-  if (reply.trickleMs <= 0) return SendAll(server, fd, bytes);
+  if (reply.trickleMs <= 0) {
+    return SendAll(server, fd, bytes) && SendFill(server, fd, reply.fillBytes, 0);
+  }
   if (!SendAll(server, fd, bytes.substr(0, reply.trickleFrom))) return false;
   for (std::size_t i = reply.trickleFrom; i < bytes.size(); ++i) {
     if (!SendAll(server, fd, bytes.substr(i, 1))) return false;
     if (!Pause(server, reply.trickleMs)) return false;
   }
-  return true;
+  return SendFill(server, fd, reply.fillBytes, reply.trickleMs);
 }
 
 // RequestEnd(): the length of the first complete request in buffer, 0 while

@@ -40,7 +40,12 @@ struct Reply {
   After after = After::kKeepOpen;
   int trickleMs = 0;  // > 0: one byte at a time, this many ms apart,
   std::size_t trickleFrom = 0;  // from this offset on (the rest at once)
+  // Then fillBytes more bytes of 'x', made as they are sent, so a reply of
+  // any size costs no memory; kEndless sends until the client goes away.
+  std::size_t fillBytes = 0;
 };
+
+inline constexpr std::size_t kEndless = static_cast<std::size_t>(-1);
 
 // A handler gets the exact bytes of one request and returns the reply. It
 // runs on the connection's thread, so it may be called concurrently.
