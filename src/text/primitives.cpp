@@ -24,36 +24,27 @@ std::size_t FindBytesRaw(std::string_view text, std::string_view needle,
 #endif
 }
 
-// NextBoundary(): the first character boundary at or after target, walking
-// from the boundary b. Runs of ASCII are skipped eight bytes at a time.
-static std::size_t NextBoundary(std::string_view t, std::size_t b,
-                                std::size_t target) noexcept {
-  const char* p = t.data();
-  while (b < target) {
-    if (target - b >= 8) {
-      uint64_t word;
-      std::memcpy(&word, p + b, 8);
-      if ((word & 0x8080808080808080ull) == 0) {
-        b += 8;
-        continue;
-      }
-    }
-    b += IsLead(p[b]) ? 2 : 1;
-  }
-  return b;
-}
-
+// FindAligned(): a byte below 80 always ends a character (it is one, or it
+// is the trail of the lead before it), so the byte after it is a boundary.
+// Whether a byte-wise hit is aligned therefore shows in the run of lead-range
+// bytes just before it: counted from a boundary, they pair off, and the hit
+// begins a character when the run is even. The walk back stops at the last
+// boundary already known, so each byte is looked at once however many hits
+// there are: the search stays linear and costs little more than memmem.
 std::size_t FindAligned(std::string_view text, std::string_view needle,
                         std::size_t origin) noexcept {
   if (origin >= text.size()) return npos;
-  std::size_t boundary = origin;
+  std::size_t known = origin;  // a boundary at or before every hit to come
   std::size_t from = origin;
   for (;;) {
     const std::size_t hit = FindBytesRaw(text, needle, from);
     if (hit == npos) return npos;
-    boundary = NextBoundary(text, boundary, hit);
-    if (boundary == hit) return hit;
-    from = hit + 1;  // the hit began on a trail byte; the next boundary follows it
+    std::size_t start = hit;
+    while (start > known && IsLead(text[start - 1])) --start;
+    if ((hit - start) % 2 == 0) return hit;
+    // hit is the trail of the lead before it: the next boundary follows it.
+    known = hit + 1;
+    from = hit + 1;
   }
 }
 

@@ -30,8 +30,8 @@ inline std::size_t CharLength(std::string_view t, std::size_t i) noexcept {
 // FindAligned(): the 0-based index of the first occurrence of needle in text
 // that begins on a character boundary counted from origin, or npos. An empty
 // needle is found at origin when origin < size. Linear in the text: byte-wise
-// candidates come from a fast substring search, and one forward walk over the
-// boundaries decides which of them are aligned.
+// candidates come from a fast substring search, and a short walk back from
+// each over the lead-range bytes before it decides whether it is aligned.
 std::size_t FindAligned(std::string_view text, std::string_view needle,
                         std::size_t origin) noexcept;
 
