@@ -30,6 +30,7 @@ const char kCompressionLine[] = "\r\nAccept-Encoding: gzip, deflate";
 
 constexpr int32_t kDefaultTimeoutMs = 15000;
 constexpr int32_t kUtf8DeclarationLimit = 500;  // 1-based start must be below
+const Text kUtf8Marker = "charset=utf-8";
 
 // TimeoutMs(): seconds as whole milliseconds, computed in floating point and
 // truncated toward zero. A product beyond the 32-bit range is held at
@@ -170,9 +171,12 @@ ByteString WebRequest(const Text& url, const WebRequestOptions& options) noexcep
   // 18. A body that declares UTF-8 near its start, or whose headers do,
   // becomes GBK; a compressed body is left alone.
   if (!options.acceptCompressed) {
-    const int32_t declared = FindBytes(body, TextToBytes("charset=utf-8"));
+    // Only a declaration that starts below the limit counts, so only the
+    // bytes it can take up are searched, not a page of many megabytes.
+    const int32_t declared = FindBytes(BytesLeft(body, kUtf8DeclarationLimit - 2 + TextLength(kUtf8Marker)),
+                                       TextToBytes(kUtf8Marker));
     if ((declared != -1 && declared < kUtf8DeclarationLimit) ||
-        FindText(responseHeaders, "charset=utf-8") != -1) {
+        FindText(responseHeaders, kUtf8Marker) != -1) {
       body = Utf8ToGbk(body);
     }
   }

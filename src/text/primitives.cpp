@@ -1,7 +1,14 @@
 // Text primitives: slicing by bytes, scanning by GBK characters.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "text/scan.h"
 #include "text/text.h"
@@ -46,6 +53,168 @@ std::size_t FindAligned(std::string_view text, std::string_view needle,
     known = hit + 1;
     from = hit + 1;
   }
+}
+
+namespace {
+
+// Needle: one needle still looked for by FindAlignedEach.
+struct Needle {
+  std::size_t index;  // into the caller's list
+  std::string_view bytes;
+};
+
+// Match(): whether needle matches text at p, byte for byte.
+bool Match(std::string_view text, std::size_t p, std::string_view needle) noexcept {
+  return text.size() - p >= needle.size() && text.compare(p, needle.size(), needle) == 0;
+}
+
+#if defined(__SSE2__)
+#define BRELK_SCAN_SIMD 1
+
+// Probe: a needle's first and last bytes and the distance between them.
+struct Probe {
+  char first, last;
+  std::size_t offset;
+};
+
+// The candidate positions of a chunk of text: bit i of word i / 64 is set
+// when some probe's first byte stands at i and its last byte at i + offset.
+// Every byte read lies before chunk + longest probe offset.
+constexpr std::size_t kChunk = 1024;
+using ChunkBits = uint64_t[kChunk / 64];
+
+void CandidatesSse2(const char* data, const Probe* probes, std::size_t count, ChunkBits bits) noexcept {
+  __m128i first[16], last[16];
+  for (std::size_t k = 0; k < count; ++k) {
+    first[k] = _mm_set1_epi8(probes[k].first);
+    last[k] = _mm_set1_epi8(probes[k].last);
+  }
+  for (std::size_t i = 0; i < kChunk; i += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    __m128i hits = _mm_setzero_si128();
+    for (std::size_t k = 0; k < count; ++k) {
+      const __m128i end = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + probes[k].offset));
+      hits = _mm_or_si128(hits, _mm_and_si128(_mm_cmpeq_epi8(block, first[k]), _mm_cmpeq_epi8(end, last[k])));
+    }
+    const auto mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits)));
+    if (i % 64 == 0) bits[i / 64] = 0;
+    bits[i / 64] |= mask << (i % 64);
+  }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define BRELK_SCAN_AVX2 1
+__attribute__((target("avx2"))) void CandidatesAvx2(const char* data, const Probe* probes, std::size_t count,
+                                                   ChunkBits bits) noexcept {
+  __m256i first[16], last[16];
+  for (std::size_t k = 0; k < count; ++k) {
+    first[k] = _mm256_set1_epi8(probes[k].first);
+    last[k] = _mm256_set1_epi8(probes[k].last);
+  }
+  for (std::size_t i = 0; i < kChunk; i += 32) {
+    const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+    __m256i hits = _mm256_setzero_si256();
+    for (std::size_t k = 0; k < count; ++k) {
+      const __m256i end = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + probes[k].offset));
+      hits = _mm256_or_si256(hits,
+                             _mm256_and_si256(_mm256_cmpeq_epi8(block, first[k]), _mm256_cmpeq_epi8(end, last[k])));
+    }
+    const auto mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(hits)));
+    if (i % 64 == 0) bits[i / 64] = 0;
+    bits[i / 64] |= mask << (i % 64);
+  }
+}
+
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+void Candidates(const char* data, const Probe* probes, std::size_t count, ChunkBits bits) noexcept {
+#if defined(BRELK_SCAN_AVX2)
+  if (kHasAvx2) return CandidatesAvx2(data, probes, count, bits);
+#endif
+  CandidatesSse2(data, probes, count, bits);
+}
+#endif  // __SSE2__
+
+}  // namespace
+
+// FindAlignedEach(): candidates are the positions where some needle's first
+// and last bytes both stand at the right distance, found for a chunk of the
+// text at a time with vector compares; each candidate is compared in full,
+// and its alignment is decided as in FindAligned, once per position and in
+// increasing order, so the walks back stay linear together. A needle leaves
+// the search once found.
+std::vector<std::size_t> FindAlignedEach(std::string_view text,
+                                         const std::vector<std::string_view>& needles) noexcept {
+  std::vector<std::size_t> found(needles.size(), npos);
+  std::vector<Needle> active;
+  for (std::size_t k = 0; k < needles.size(); ++k) {
+    if (text.empty()) break;
+    if (needles[k].empty()) {
+      found[k] = 0;
+    } else if (needles[k].size() <= text.size()) {
+      active.push_back({k, needles[k]});
+    }
+  }
+#if defined(BRELK_SCAN_SIMD)
+  std::size_t known = 0;  // a boundary at or before every candidate to come
+  std::size_t checked = npos;
+  bool alignedAtChecked = false;
+  // Check(): records every active needle that begins an aligned match at p.
+  const auto check = [&](std::size_t p) {
+    for (std::size_t a = 0; a < active.size();) {
+      const std::string_view needle = active[a].bytes;
+      if (text[p] != needle[0] || !Match(text, p, needle)) {
+        ++a;
+        continue;
+      }
+      if (checked != p) {
+        std::size_t start = p;
+        while (start > known && IsLead(text[start - 1])) --start;
+        alignedAtChecked = (p - start) % 2 == 0;
+        known = alignedAtChecked ? p : p + 1;
+        checked = p;
+      }
+      if (!alignedAtChecked) return;  // no needle begins on a trail byte
+      found[active[a].index] = p;
+      active.erase(active.begin() + static_cast<std::ptrdiff_t>(a));
+    }
+  };
+  std::size_t p = 0;
+  while (active.size() > 1 && active.size() <= 16) {
+    Probe probes[16];
+    std::size_t count = 0, longest = 0;
+    for (const Needle& n : active) {
+      const Probe probe = {n.bytes.front(), n.bytes.back(), n.bytes.size() - 1};
+      bool repeated = false;  // needles alike at both ends share a probe
+      for (std::size_t k = 0; k < count; ++k) {
+        repeated = repeated || (probes[k].first == probe.first && probes[k].last == probe.last &&
+                                probes[k].offset == probe.offset);
+      }
+      if (!repeated) probes[count++] = probe;
+      longest = std::max(longest, n.bytes.size());
+    }
+    const std::size_t before = active.size();
+    ChunkBits bits;
+    for (; active.size() == before && text.size() - p >= kChunk + longest - 1; p += kChunk) {
+      Candidates(text.data() + p, probes, count, bits);
+      for (std::size_t w = 0; w < kChunk / 64; ++w) {
+        for (uint64_t word = bits[w]; word != 0; word &= word - 1) {
+          check(p + 64 * w + static_cast<std::size_t>(__builtin_ctzll(word)));
+        }
+      }
+    }
+    if (active.size() != before) continue;  // fewer probes from here on
+    for (; p < text.size() && !active.empty(); ++p) check(p);  // the last few positions
+    active.clear();  // the whole text is searched: the rest are absent
+  }
+#endif
+  // Without vector compares, or for a last needle alone, memmem's own
+  // search is best.
+  for (const Needle& n : active) {
+    if (found[n.index] == npos) found[n.index] = FindAligned(text, n.bytes, 0);
+  }
+  return found;
 }
 
 }  // namespace scan

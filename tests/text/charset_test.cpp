@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/printers.h"
+#include "platform/platform.h"
 #include "text/text.h"
 
 namespace brelk {
@@ -102,6 +103,33 @@ TEST(Utf8ToGbk, LongMixedInputEqualsItsPiecesConverted) {
     want += Utf8ToGbk(ByteString(piece)).view();
   }
   EXPECT_EQ(Utf8ToGbk(ByteString(input)).view(), want);
+}
+
+// A large input is converted in blocks; the result must be that of one
+// conversion of the whole. Here pieces may also start with a mark or a
+// continuation byte, so they join whatever stands before them, and each
+// piece stands at block boundaries somewhere in a megabyte of input.
+TEST(Utf8ToGbk, LargeInputEqualsOneConversionOfTheWhole) {
+  const std::string pieces[] = {
+      "a", "<p>", std::string(300, 'q'), "\xE4\xB8\xAD", "\xE6\x96\x87", "e", "\xCC\x81", "\xCC\x88",
+      "u\xCC\x88\xCC\x84", "\xF0\x9F\x98\x80", "\xED\xA0\x80", "\xE4\xB8", "\x80", "\xBF\xBF", "\xFF",
+      "\xC3", "\xEF\xBB\xBF", "\0"s};
+  std::string input;
+  uint32_t seed = 99;
+  while (input.size() < (1u << 20)) {
+    seed = seed * 1103515245u + 12345u;
+    input += pieces[(seed >> 16) % std::size(pieces)];
+  }
+  const ByteString wide = Utf8ToWide(ByteString(input));
+  const auto* units = reinterpret_cast<const char16_t*>(wide.data());
+  const int32_t count = BytesLength(wide) / 2;
+  std::string whole(static_cast<std::size_t>(
+                        platform::WideToMultiByte(936, platform::kCompositeCheck, units, count, nullptr, 0)),
+                    '\0');
+  platform::WideToMultiByte(936, platform::kCompositeCheck, units, count, whole.data(),
+                            static_cast<int32_t>(whole.size()));
+  ASSERT_FALSE(whole.empty());
+  EXPECT_TRUE(Utf8ToGbk(ByteString(input)).view() == whole);
 }
 
 TEST(Utf8ToWide, ConvertsEveryByteAndAddsNothing) {
