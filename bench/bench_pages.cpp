@@ -1,9 +1,5 @@
 #include "bench/bench_pages.h"
 
-#include <sys/prctl.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -99,29 +95,6 @@ std::string DownloadListAddressOf(const fixture::Share& share) {
 
 bool StartBenchSite(std::initializer_list<std::size_t> sizes, std::string* why) {
   if (!testing::EnterPrivateNetwork(fixture::AllHostNames(), why)) return false;
-  int ready[2];
-  if (pipe(ready) != 0) {
-    *why = "pipe";
-    return false;
-  }
-  const pid_t parent = getpid();
-  const pid_t child = fork();
-  if (child < 0) {
-    *why = "fork";
-    return false;
-  }
-  if (child > 0) {
-    close(ready[1]);
-    char byte = 0;
-    const bool up = read(ready[0], &byte, 1) == 1;
-    close(ready[0]);
-    if (!up) *why = "the site did not start";
-    return up;
-  }
-  // The site: ends with the benchmark.
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != parent) _exit(0);
-  close(ready[0]);
   std::map<std::string, loopback::Reply> pages;
   for (Charset charset : {Charset::kUtf8, Charset::kGbk}) {
     for (std::size_t bytes : sizes) {
@@ -130,15 +103,13 @@ bool StartBenchSite(std::initializer_list<std::size_t> sizes, std::string* why) 
           loopback::HttpReply("200 OK", ContentType(charset), PaddedPage(charset, bytes));
     }
   }
-  loopback::ServerPtr site = loopback::StartServer(
-      [pages = std::move(pages), fixtureSite = fixture::Site()](const std::string& request) {
+  loopback::ServeFromChildProcess(
+      [pages = std::move(pages), site = fixture::Site()](const std::string& request) {
         const auto found = pages.find(loopback::RequestPath(request));
-        return found != pages.end() ? found->second : fixtureSite(request);
+        return found != pages.end() ? found->second : site(request);
       },
       80);
-  const char byte = 1;
-  if (write(ready[1], &byte, 1) != 1) _exit(1);
-  for (;;) pause();
+  return true;
 }
 
 }  // namespace brelk::bench

@@ -74,12 +74,14 @@ ByteString Utf8ToWide(const ByteString& utf8) noexcept {
   return ToWide(platform::kCodePageUtf8, utf8.data(), length);
 }
 
-// BlockEnd(): where the block of utf8 that starts at from ends: before the
-// first ASCII byte at least kBlockBytes on, or at the end.
+// BlockEnd(): where the block of utf8 that starts at from ends: at least
+// kBlockBytes on, before the first ASCII byte or lead byte E4 to E9 (the
+// first byte of a CJK ideograph, U+4000 to U+9FFF), or at the end.
 std::size_t BlockEnd(std::string_view utf8, std::size_t from) noexcept {
   if (utf8.size() - from <= kBlockBytes) return utf8.size();
   for (std::size_t i = from + kBlockBytes; i < utf8.size(); ++i) {
-    if (static_cast<unsigned char>(utf8[i]) < 0x80) return i;
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80 || (byte >= 0xE4 && byte <= 0xE9)) return i;
   }
   return utf8.size();
 }
@@ -87,10 +89,12 @@ std::size_t BlockEnd(std::string_view utf8, std::size_t from) noexcept {
 // Utf8ToGbk(): the same two conversions as Utf8ToWide and then UTF-16 to
 // GBK, made block by block so that the UTF-16 form of a large page never
 // exists whole: a block's UTF-16 stays in the cache, and the result is the
-// only buffer of the page's size. A block ends just before an ASCII byte,
-// where the result cannot differ from that of one conversion of everything:
-// no UTF-8 sequence and no surrogate pair is split there, and an ASCII
-// character is no mark that the composite check would join to the
+// only buffer of the page's size. A block ends just before an ASCII byte or
+// the lead byte of a CJK ideograph, where the result cannot differ from
+// that of one conversion of everything: such a byte always starts a
+// character afresh, so no UTF-8 sequence and no surrogate pair is split
+// there, and what it starts (ASCII, an ideograph, or U+FFFD for a broken
+// sequence) is no mark that the composite check would join to the
 // character before it. UTF-8 never takes fewer bytes than the UTF-16 units
 // it gives, so a block's units need no measuring call.
 ByteString Utf8ToGbk(const ByteString& utf8) noexcept {

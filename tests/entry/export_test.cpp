@@ -266,9 +266,10 @@ TEST_F(ExportTest, AnswersHostileSharePagesByThePipelinesRules) {
     ASSERT_FALSE(requests.empty()) << c.what;
     EXPECT_TRUE(requests.back().starts_with("GET " + DownloadListTarget(c.resolves ? share.query : empty) + " "))
         << c.what;
-    // The 1 GiB page costs the 64 MiB buffer at most; the bound leaves room
-    // for the allocator and the sanitizers, far below what was sent.
-    EXPECT_LT((StatusKiB("VmHWM") - before) / 1024, 192) << c.what;
+    // The 1 GiB page costs the 64 MiB buffer and the smaller ones it grew
+    // from; a quarter of what was sent leaves room for the sanitizers, which
+    // hold freed memory back.
+    EXPECT_LT((StatusKiB("VmHWM") - before) / 1024, 256) << c.what;
   }
 }
 

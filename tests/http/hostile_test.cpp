@@ -100,9 +100,10 @@ TEST(WebRequest, FailsWithinItsBoundsAgainstHostileServers) {
     // One second per phase makes four at most; the margin is for a loaded
     // machine, not a speed requirement.
     EXPECT_LT(seconds, 4.0 + 3.0) << c.what;
-    // The body buffer grows to the 64 MiB cap at most; twice that allows
-    // for the allocator and the sanitizers, and is far below what was sent.
-    EXPECT_LT(growth, 128 + 64) << c.what;
+    // The body buffer grows to the 64 MiB cap at most, through smaller
+    // ones; a quarter of what was sent leaves room for the sanitizers,
+    // which hold freed memory back.
+    EXPECT_LT(growth, 256) << c.what;
   }
 }
 

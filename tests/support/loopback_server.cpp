@@ -7,13 +7,16 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -32,7 +35,12 @@ struct Server {
   mutable std::mutex mutex;  // guards everything below
   bool stopping = false;
   std::vector<std::string> requests;
-  std::vector<std::thread> connections;
+  // Connections by serial number; a connection that is done puts its
+  // number in finished, and the acceptor joins it at the next accept, so a
+  // long run does not keep a thread for every connection it ever had.
+  std::map<uint64_t, std::thread> connections;
+  std::vector<uint64_t> finished;
+  uint64_t serial = 0;
 };
 
 namespace {
@@ -173,12 +181,26 @@ void Accept(Server& server) {
   while (WaitFor(server, server.listenFd, POLLIN)) {
     int fd = accept4(server.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    std::lock_guard<std::mutex> lock(server.mutex);
-    if (server.stopping) {
-      close(fd);
-      break;
+    std::vector<std::thread> done;
+    {
+      std::lock_guard<std::mutex> lock(server.mutex);
+      if (server.stopping) {
+        close(fd);
+        break;
+      }
+      for (uint64_t id : server.finished) {
+        done.push_back(std::move(server.connections[id]));
+        server.connections.erase(id);
+      }
+      server.finished.clear();
+      const uint64_t id = server.serial++;
+      server.connections[id] = std::thread([&server, fd, id] {
+        Serve(server, fd);
+        std::lock_guard<std::mutex> finishing(server.mutex);
+        server.finished.push_back(id);
+      });
     }
-    server.connections.emplace_back([&server, fd] { Serve(server, fd); });
+    for (std::thread& thread : done) thread.join();
   }
 }
 
@@ -241,6 +263,34 @@ ServerPtr StartServer(Handler handler, uint16_t port, const std::string& address
   return server;
 }
 
+void ServeFromChildProcess(Handler handler, uint16_t port, const std::string& address) {
+  int ready[2];
+  if (pipe2(ready, O_CLOEXEC) != 0) Fail("loopback server: pipe");
+  const pid_t parent = getpid();
+  const pid_t child = fork();
+  if (child < 0) Fail("loopback server: fork");
+  if (child > 0) {
+    close(ready[1]);
+    char byte = 0;
+    ssize_t n;
+    while ((n = read(ready[0], &byte, 1)) < 0 && errno == EINTR) {
+    }
+    close(ready[0]);
+    if (n != 1) {
+      std::fprintf(stderr, "loopback server: the child process did not start\n");
+      std::abort();
+    }
+    return;
+  }
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(0);  // the parent is gone already
+  close(ready[0]);
+  ServerPtr server = StartServer(std::move(handler), port, address);
+  const char byte = 1;
+  if (write(ready[1], &byte, 1) != 1) _exit(1);
+  for (;;) pause();
+}
+
 uint16_t ServerPort(const Server& server) { return server.port; }
 
 std::string ServerUrl(const Server& server, std::string_view path) {
@@ -263,7 +313,7 @@ void StopServer(Server& server) {
   }
   server.acceptor.join();
   // The acceptor is gone, so the list no longer grows.
-  for (std::thread& connection : server.connections) connection.join();
+  for (auto& [id, connection] : server.connections) connection.join();
   close(server.listenFd);
   close(server.wakeRead);
   close(server.wakeWrite);

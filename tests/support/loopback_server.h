@@ -64,6 +64,14 @@ using ServerPtr = std::unique_ptr<Server, ServerDeleter>;
 ServerPtr StartServer(Handler handler, uint16_t port = 0,
                       const std::string& address = "127.0.0.1");
 
+// ServeFromChildProcess(): serves handler on address:port from a child
+// process, so that a program that measures itself (its memory, its file
+// descriptors, its time) does not count the server's. Returns once the
+// child listens; the child ends when the calling process ends. Call it
+// before the calling process starts any thread. Aborts the program when the
+// child cannot be started.
+void ServeFromChildProcess(Handler handler, uint16_t port, const std::string& address = "127.0.0.1");
+
 // ServerPort(): the port it listens on.
 uint16_t ServerPort(const Server& server);
 
