@@ -298,20 +298,23 @@ Text TrimBoth(const Text& t) noexcept {
   return Text(v.substr(begin, end - begin));
 }
 
+// RemoveSpaces(): copies the runs between blanks whole.
 Text RemoveSpaces(const Text& t) noexcept {
   const std::string_view v = t.view();
   std::string out;
   out.reserve(v.size());
+  std::size_t run = 0;  // where the run of non-blank characters began
   for (std::size_t i = 0; i < v.size();) {
     const std::size_t blank = BlankAt(v, i);
-    if (blank != 0) {
-      i += blank;
+    if (blank == 0) {
+      i += scan::CharLength(v, i);
       continue;
     }
-    const std::size_t len = scan::CharLength(v, i);
-    out.append(v.substr(i, len));
-    i += len;
+    out.append(v.substr(run, i - run));
+    i += blank;
+    run = i;
   }
+  out.append(v.substr(run));
   return Text(std::move(out));
 }
 
@@ -332,22 +335,30 @@ Text ReplaceText(const Text& t, const Text& old, const Text& replacement) noexce
   return Text(std::move(out));
 }
 
-TextList SplitText(const Text& t, const Text& separator) noexcept {
-  TextList list;
-  if (t.empty()) return list;
-  if (separator.empty()) {
-    list.items.push_back(t);
-    return list;
-  }
+std::vector<std::string_view> SplitViews(const Text& t, const Text& separator) noexcept {
+  std::vector<std::string_view> pieces;
+  if (t.empty()) return pieces;
   const std::string_view v = t.view();
+  if (separator.empty()) {
+    pieces.push_back(v);
+    return pieces;
+  }
   std::size_t pos = 0;
   for (;;) {
     const std::size_t hit = scan::FindAligned(v, separator.view(), pos);
     if (hit == scan::npos) break;
-    list.items.emplace_back(v.substr(pos, hit - pos));
+    pieces.push_back(v.substr(pos, hit - pos));
     pos = hit + separator.size();
   }
-  if (pos < v.size()) list.items.emplace_back(v.substr(pos));
+  if (pos < v.size()) pieces.push_back(v.substr(pos));
+  return pieces;
+}
+
+TextList SplitText(const Text& t, const Text& separator) noexcept {
+  const std::vector<std::string_view> pieces = SplitViews(t, separator);
+  TextList list;
+  list.items.reserve(pieces.size());
+  for (std::string_view piece : pieces) list.items.emplace_back(piece);
   return list;
 }
 

@@ -148,6 +148,10 @@ Text ReplaceText(const Text& t, const Text& old, const Text& replacement) noexce
 //   SplitText("a;;b;", ";") == {"a", "", "b"}
 TextList SplitText(const Text& t, const Text& separator) noexcept;
 
+// SplitViews(): SplitText's pieces as views into t, without a copy of
+// each; they stay valid while t lives unchanged.
+std::vector<std::string_view> SplitViews(const Text& t, const Text& separator) noexcept;
+
 // ListCount(), ListItem(): a list's count, and its element at 1..count. A
 // position outside that range gives the empty text.
 int32_t ListCount(const TextList& list) noexcept;
