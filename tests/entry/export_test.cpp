@@ -15,6 +15,7 @@
 #include "support/fixture_site.h"
 #include "support/loopback_server.h"
 #include "support/sandbox.h"
+#include "support/tls_server.h"
 
 namespace brelk {
 namespace {
@@ -199,6 +200,41 @@ TEST_F(ExportTest, SendsOddValuesIntoTheAddressWithoutSplittingAHeader) {
   EXPECT_EQ(loopback::RequestHeader(request, "Referer"),
             "http://www.1000eb.com/ajax/downloads.ashx?id=77 & 1%0D%0AX-Injected: 1&e=e%231%20%26%0D%0A&d=d"
             "&tdxsrv=dx&tltsrv=lt 1&a=b&delay=30#frag%0D%0AX-Evil: 2&n=odd%2Ezip&t=t&_=1404833400041");
+}
+
+TEST_F(ExportTest, FollowsHttpsButNeverLeavesItForHttp) {
+  // The share host over TLS too, with a certificate the system trusts in
+  // this private network only.
+  const fixture::Share share = fixture::Utf8Share();
+  auto tls = loopback::StartTlsServer(
+      [site = fixture::Site()](const std::string& request) {
+        const std::string path = loopback::RequestPath(request);
+        if (path == "/s/up") return loopback::HttpReply("302 Found", "Location: https://1000eb.com/f/4096\r\n", "");
+        if (path == "/s/down") return loopback::HttpReply("302 Found", "Location: http://1000eb.com/f/4096\r\n", "");
+        return site(request);
+      },
+      443, {fixture::kShareHost});
+  std::string why;
+  ASSERT_TRUE(loopback::TrustOnlyAuthority(loopback::TlsAuthorityPem(*tls), &why)) << why;
+  struct Case {
+    const char* what;
+    const char* address;
+    bool resolves;
+  } cases[] = {
+      {"the page over https", "https://1000eb.com/f/4096", true},
+      {"an https redirect to https is followed", "https://1000eb.com/s/up", true},
+      {"an https redirect to http is not: its own empty body is the page", "https://1000eb.com/s/down", false},
+  };
+  for (const Case& c : cases) {
+    const std::size_t before = Requests().size();
+    EXPECT_EQ(Resolve(c.address), c.resolves ? share.directAddress : "(null)") << c.what;
+    const std::vector<std::string> requests = Requests();
+    ASSERT_EQ(requests.size(), before + 1) << c.what << ": only the download-list request goes to port 80";
+    EXPECT_TRUE(requests.back().starts_with(
+        "GET " + DownloadListTarget(c.resolves ? share.query : "id=&e=&d=&tdxsrv=&tltsrv=&delay=&n=&t=&_=1404833400041")))
+        << c.what;
+  }
+  EXPECT_EQ(loopback::TlsRequests(*tls).size(), 4u) << "the page twice, and the two redirects";
 }
 
 // StatusKiB(): a "Vm...:" figure of /proc/self/status in KiB.

@@ -6,7 +6,9 @@
 //
 // The cases the request object's tests already cover (a silent server, a
 // finite trickle, a reset or a close in the body, bytes that are not HTTP, a
-// zero byte in the head, gzip and zero bytes in a body) are not repeated.
+// zero byte in the head, gzip and zero bytes in a body) are not repeated;
+// the pipeline's own cases, an https redirect to http among them, are in
+// tests/entry/export_test.cpp.
 #include <gtest/gtest.h>
 
 #include <chrono>
