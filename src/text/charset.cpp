@@ -11,7 +11,7 @@
 //   routine      code page  source length             flags
 //   Utf8ToWide   65001      every byte, zeros too      0
 //   Utf8ToGbk    936        every unit of Utf8ToWide   WC_COMPOSITECHECK
-//                           (in blocks, see Utf8ToGbk)
+//                           (in blocks, unmeasured, see Utf8ToGbk)
 //   GbkToWide    936        -1: the text and its zero  0
 //   WideToUtf8   65001      every unit                 0
 #include <bit>
@@ -95,13 +95,15 @@ std::size_t BlockEnd(std::string_view utf8, std::size_t from) noexcept {
 // character afresh, so no UTF-8 sequence and no surrogate pair is split
 // there, and what it starts (ASCII, an ideograph, or U+FFFD for a broken
 // sequence) is no mark that the composite check would join to the
-// character before it. UTF-8 never takes fewer bytes than the UTF-16 units
-// it gives, so a block's units need no measuring call.
+// character before it. No block needs a measuring call: UTF-8 never takes
+// fewer bytes than the UTF-16 units it gives, and GBK never more than two
+// bytes for a unit, so buffers of those sizes always suffice.
 ByteString Utf8ToGbk(const ByteString& utf8) noexcept {
   const std::string_view bytes = utf8.view();
   std::string gbk;
   gbk.reserve(bytes.size());  // GBK never takes more bytes than UTF-8
   std::u16string wide;
+  std::string block;
   for (std::size_t from = 0, end = 0; from < bytes.size(); from = end) {
     end = BlockEnd(bytes, from);
     const auto length = static_cast<int32_t>(end - from);
@@ -109,13 +111,11 @@ ByteString Utf8ToGbk(const ByteString& utf8) noexcept {
     const int32_t units = platform::MultiByteToWide(platform::kCodePageUtf8, 0, bytes.data() + from,
                                                     length, wide.data(), length);
     if (units <= 0) return ByteString();
+    if (block.size() < 2 * static_cast<std::size_t>(units)) block.resize(2 * static_cast<std::size_t>(units));
     const int32_t size = platform::WideToMultiByte(platform::kCodePageGbk, platform::kCompositeCheck,
-                                                   wide.data(), units, nullptr, 0);
+                                                   wide.data(), units, block.data(), 2 * units);
     if (size <= 0) return ByteString();
-    const std::size_t at = gbk.size();
-    gbk.resize(at + static_cast<std::size_t>(size));
-    platform::WideToMultiByte(platform::kCodePageGbk, platform::kCompositeCheck, wide.data(), units,
-                              gbk.data() + at, size);
+    gbk.append(block.data(), static_cast<std::size_t>(size));
   }
   return ByteString(std::move(gbk));
 }
