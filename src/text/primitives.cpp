@@ -125,11 +125,31 @@ __attribute__((target("avx2"))) void CandidatesAvx2(const char* data, const Prob
   }
 }
 
+__attribute__((target("avx512bw"))) void CandidatesAvx512(const char* data, const Probe* probes,
+                                                          std::size_t count, ChunkBits bits) noexcept {
+  __m512i first[16], last[16];
+  for (std::size_t k = 0; k < count; ++k) {
+    first[k] = _mm512_set1_epi8(probes[k].first);
+    last[k] = _mm512_set1_epi8(probes[k].last);
+  }
+  for (std::size_t i = 0; i < kChunk; i += 64) {
+    const __m512i block = _mm512_loadu_si512(data + i);
+    __mmask64 hits = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      hits |= _mm512_cmpeq_epi8_mask(block, first[k]) &
+              _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data + i + probes[k].offset), last[k]);
+    }
+    bits[i / 64] = hits;
+  }
+}
+
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+const bool kHasAvx512 = __builtin_cpu_supports("avx512bw");
 #endif
 
 void Candidates(const char* data, const Probe* probes, std::size_t count, ChunkBits bits) noexcept {
 #if defined(BRELK_SCAN_AVX2)
+  if (kHasAvx512) return CandidatesAvx512(data, probes, count, bits);
   if (kHasAvx2) return CandidatesAvx2(data, probes, count, bits);
 #endif
   CandidatesSse2(data, probes, count, bits);
