@@ -143,14 +143,21 @@ __attribute__((target("avx512bw"))) void CandidatesAvx512(const char* data, cons
   }
 }
 
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-const bool kHasAvx512 = __builtin_cpu_supports("avx512bw");
+// VectorWidth(): the widest compares the processor has, asked once.
+int VectorWidth() noexcept {
+  static const int width = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512bw") ? 64 : __builtin_cpu_supports("avx2") ? 32 : 16;
+  }();
+  return width;
+}
 #endif
 
 void Candidates(const char* data, const Probe* probes, std::size_t count, ChunkBits bits) noexcept {
 #if defined(BRELK_SCAN_AVX2)
-  if (kHasAvx512) return CandidatesAvx512(data, probes, count, bits);
-  if (kHasAvx2) return CandidatesAvx2(data, probes, count, bits);
+  const int width = VectorWidth();
+  if (width == 64) return CandidatesAvx512(data, probes, count, bits);
+  if (width == 32) return CandidatesAvx2(data, probes, count, bits);
 #endif
   CandidatesSse2(data, probes, count, bits);
 }
