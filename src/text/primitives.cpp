@@ -370,6 +370,13 @@ std::vector<std::string_view> SplitViews(const Text& t, const Text& separator) n
     pieces.push_back(v);
     return pieces;
   }
+  // Room for a piece per byte-wise occurrence, at most: one allocation.
+  std::size_t most = 1;
+  for (std::size_t at = v.find(separator.view()); at != std::string_view::npos;
+       at = v.find(separator.view(), at + separator.size())) {
+    ++most;
+  }
+  pieces.reserve(most);
   std::size_t pos = 0;
   for (;;) {
     const std::size_t hit = scan::FindAligned(v, separator.view(), pos);
