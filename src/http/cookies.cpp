@@ -4,16 +4,18 @@
 // entry ending in "=deleted" stands for a cookie the server removed.
 //
 // Cookie strings come from servers, so their size is not ours to choose. The
-// presence tests inside JoinDistinct and MergeCookies therefore ask an
-// ordered set kept beside the list instead of walking the list each time;
-// the results are those of the walk. An ordered set bounds the work at
-// n log n comparisons whatever names a server picks, where a hash with a
-// fixed seed could be flooded with colliding names.
-#include <functional>
-#include <set>
+// presence tests inside JoinDistinct and MergeCookies therefore sort the
+// positions by key once instead of walking the list for each entry; the
+// results are those of the walk. Sorting bounds the work at n log n
+// comparisons whatever names a server picks, where a hash with a fixed seed
+// could be flooded with colliding names.
+#include <algorithm>
+#include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "http/http.h"
 
@@ -50,17 +52,37 @@ bool ListContains(const TextList& list, const Text& item) noexcept {
   return false;
 }
 
+namespace {
+
+// FirstOfEach(): for keys[i], whether no key before it is equal. One sort of
+// the positions by key (stable, so equal keys stay in their order) and one
+// pass over the runs: n log n comparisons whatever the keys, and no memory
+// per key beyond one position, so a merge of many thousands of cookies
+// allocates little.
+std::vector<bool> FirstOfEach(const std::vector<std::string_view>& keys) {
+  std::vector<uint32_t> order(keys.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  std::vector<bool> first(keys.size(), false);
+  for (std::size_t r = 0; r < order.size(); ++r) {
+    first[order[r]] = r == 0 || keys[order[r]] != keys[order[r - 1]];
+  }
+  return first;
+}
+
+}  // namespace
+
 // JoinDistinct(): reads its arguments only. The pieces are those of
 // SplitText, so an empty text gives the empty text, an empty separator gives
 // text unchanged, and a trailing separator adds no empty piece.
 Text JoinDistinct(const Text& text, const Text& separator) noexcept {
-  const TextList pieces = SplitText(text, separator);
-  std::set<std::string_view> kept;  // views into pieces, which stay put
+  const std::vector<std::string_view> keys = SplitViews(text, separator);
+  const std::vector<bool> first = FirstOfEach(keys);
   std::string out;
   out.reserve(text.size() + separator.size());
-  for (const Text& piece : pieces.items) {
-    if (!kept.insert(piece.view()).second) continue;
-    out.append(piece.view());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (!first[i]) continue;
+    out.append(keys[i]);
     out.append(separator.view());
   }
   out.resize(out.size() - (out.empty() ? 0 : separator.size()));  // the last separator goes
@@ -73,26 +95,42 @@ Text JoinDistinct(const Text& text, const Text& separator) noexcept {
 Text MergeCookies(Text& cookies, Text& receivedCookies) noexcept {
   cookies = RemoveSpaces(cookies);
   receivedCookies = RemoveSpaces(receivedCookies);
-  const TextList old = SplitText(cookies, ";");
-  TextList merged = SplitText(receivedCookies, ";");
+  // Views into the two strings, which stay unchanged until the end.
+  const std::vector<std::string_view> received = SplitViews(receivedCookies, ";");
+  const std::vector<std::string_view> sent = SplitViews(cookies, ";");
 
-  // names holds CookieName() of every item of merged as merged grows, so a
-  // sent entry is dropped when a received entry or an earlier sent entry has
-  // its name: the received value wins, and of several sent ones the first.
-  std::set<std::string, std::less<>> names;
-  for (const Text& item : merged.items) names.emplace(CookieName(item).view());
-  merged.items.reserve(merged.items.size() + old.items.size());
-  for (const Text& entry : old.items) {
-    if (names.emplace(CookieName(entry).view()).second) AppendText(merged, entry);
+  // Every received entry is kept; a sent entry only when no received entry
+  // and no earlier sent entry has its name: the received value wins, and of
+  // several sent ones the first. Names are ranked received first, so a sent
+  // entry is kept exactly when it is the first of its name.
+  // Without blanks, a name is the start of its entry, so the key is a view
+  // into the entry; a name that were not (none is) would be kept aside.
+  std::vector<std::string_view> keys;
+  std::deque<Text> odd;  // views into it stay put as it grows
+  keys.reserve(received.size() + sent.size());
+  for (const std::vector<std::string_view>* entries : {&received, &sent}) {
+    for (std::string_view item : *entries) {
+      Text name = CookieName(Text(item));
+      if (item.starts_with(name.view())) {
+        keys.push_back(item.substr(0, name.size()));
+      } else {
+        odd.push_back(std::move(name));
+        keys.push_back(odd.back().view());
+      }
+    }
   }
+  const std::vector<bool> first = FirstOfEach(keys);
 
   std::string joined;
-  joined.reserve(cookies.size() + receivedCookies.size() +
-                 kEntrySeparator.size() * merged.items.size());
-  for (const Text& item : merged.items) {
-    if (item.view().ends_with(kDeletionMarker)) continue;  // removed by the server
-    joined.append(item.view());
+  joined.reserve(cookies.size() + receivedCookies.size() + kEntrySeparator.size() * keys.size());
+  const auto join = [&](std::string_view item) {
+    if (item.ends_with(kDeletionMarker)) return;  // removed by the server
+    joined.append(item);
     joined.append(kEntrySeparator);
+  };
+  for (std::string_view item : received) join(item);
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    if (first[received.size() + i]) join(sent[i]);
   }
   joined.resize(joined.size() - (joined.empty() ? 0 : kEntrySeparator.size()));
 

@@ -77,7 +77,9 @@ struct WebRequestOptions {
 
 // WebRequest(): performs one request and returns the response body,
 // converted from UTF-8 to GBK when it declares "charset=utf-8". Any failure
-// gives the empty body; see request.cpp for every step.
+// gives the empty body; see request.cpp for every step. The default header
+// block names url as the Referer, with any CR and LF in it percent-encoded:
+// an address cannot add header lines.
 ByteString WebRequest(const Text& url, const WebRequestOptions& options = {}) noexcept;
 
 // WebRequestText(): WebRequest() with the body as text (up to its first zero

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "http/http.h"
 #include "platform/platform.h"
@@ -29,6 +30,7 @@ const char kCompressionLine[] = "\r\nAccept-Encoding: gzip, deflate";
 
 constexpr int32_t kDefaultTimeoutMs = 15000;
 constexpr int32_t kUtf8DeclarationLimit = 500;  // 1-based start must be below
+const Text kUtf8Marker = "charset=utf-8";
 
 // TimeoutMs(): seconds as whole milliseconds, computed in floating point and
 // truncated toward zero. A product beyond the 32-bit range is held at
@@ -45,6 +47,26 @@ int32_t TimeoutMs(int32_t seconds) noexcept {
 // line without ":" gives an empty name, which the object refuses.
 void SetHeaderLine(platform::RequestObject* request, const Text& line) noexcept {
   platform::SetRequestHeader(request, HeaderName(line), HeaderValue(line));
+}
+
+// RefererValue(): url as the Referer of the default header block, with
+// every CR and LF percent-encoded as the request line sends them. The block
+// is split into lines at CR LF, so an address holding one (a share page's
+// value can put one there) would otherwise add header lines of its own.
+Text RefererValue(const Text& url) noexcept {
+  if (url.view().find_first_of("\r\n") == std::string_view::npos) return url;
+  std::string value;
+  value.reserve(url.size() + 8);
+  for (char c : url.view()) {
+    if (c == '\r') {
+      value += "%0D";
+    } else if (c == '\n') {
+      value += "%0A";
+    } else {
+      value += c;
+    }
+  }
+  return Text(std::move(value));
 }
 
 }  // namespace
@@ -95,7 +117,7 @@ ByteString WebRequest(const Text& url, const WebRequestOptions& options) noexcep
   if (options.noRedirect) platform::SetOption(request, 6, 0);
 
   // 8. The default header block, with the address as Referer.
-  if (headers.empty()) headers = ConcatText(Text("Referer: "), url, kDefaultHeadersAfterReferer);
+  if (headers.empty()) headers = ConcatText(Text("Referer: "), RefererValue(url), kDefaultHeadersAfterReferer);
 
   // 9. The compression line.
   if (options.acceptCompressed) headers = ConcatText(headers, kCompressionLine);
@@ -152,12 +174,11 @@ ByteString WebRequest(const Text& url, const WebRequestOptions& options) noexcep
   // becomes GBK; a compressed body is left alone.
   if (!options.acceptCompressed) {
     // Only a declaration that starts below the limit counts, so only the
-    // bytes it could occupy are searched, however large the body.
-    const ByteString marker = TextToBytes("charset=utf-8");
-    const ByteString head = BytesLeft(body, kUtf8DeclarationLimit - 1 + BytesLength(marker) - 1);
-    const int32_t declared = FindBytes(head, marker);
+    // bytes it can take up are searched, not a page of many megabytes.
+    const int32_t declared = FindBytes(BytesLeft(body, kUtf8DeclarationLimit - 2 + TextLength(kUtf8Marker)),
+                                       TextToBytes(kUtf8Marker));
     if ((declared != -1 && declared < kUtf8DeclarationLimit) ||
-        FindText(responseHeaders, "charset=utf-8") != -1) {
+        FindText(responseHeaders, kUtf8Marker) != -1) {
       body = Utf8ToGbk(body);
     }
   }

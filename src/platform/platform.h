@@ -64,6 +64,9 @@ bool SetRequestHeader(RequestObject* request, const Text& name,
                       const Text& value) noexcept;
 bool SendText(RequestObject* request, const Text& body) noexcept;
 bool SendBytes(RequestObject* request, const ByteString& body) noexcept;
+// ReadResponseBody(): the response body. Read it once: an implementation
+// may hand over its only copy rather than copy it (the Linux one does), and
+// then a second read gives the empty body.
 bool ReadResponseBody(RequestObject* request, ByteString& body) noexcept;
 bool ReadAllResponseHeaders(RequestObject* request, Text& headers) noexcept;
 

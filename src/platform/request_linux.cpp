@@ -29,6 +29,7 @@
 // message syntax), RFC 7617 (Basic authentication).
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -226,10 +227,28 @@ curl_slist* BuildHeaders(const RequestObject& request, bool sameOrigin) noexcept
   return list;
 }
 
+// MakeRoom(): room in the body for n more bytes. A declared length is
+// reserved at once (up to the cap), so a body that keeps its word is never
+// copied while it arrives; otherwise the room doubles, but never past the
+// cap, so a body cut at the cap has held no more than the cap. Room that is
+// reserved and not filled is address space, not memory.
+void MakeRoom(RequestObject& request, size_t n) noexcept {
+  std::string& body = request.body;
+  const size_t needed = body.size() + n;
+  curl_off_t declared = -1;
+  curl_easy_getinfo(request.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+  size_t room = std::max(needed, std::min(2 * body.capacity(), kMaxBody));
+  if (declared > 0 && static_cast<size_t>(declared) >= needed) {
+    room = std::min(static_cast<size_t>(declared), kMaxBody);
+  }
+  body.reserve(room);
+}
+
 size_t OnBody(char* data, size_t size, size_t count, void* user) noexcept {
   auto& request = *static_cast<RequestObject*>(user);
   const size_t n = size * count;
   if (n > kMaxBody - request.body.size()) return 0;  // aborts the transfer
+  if (n > request.body.capacity() - request.body.size()) MakeRoom(request, n);
   request.body.append(data, n);
   return n;
 }
@@ -541,14 +560,16 @@ bool SendBytes(RequestObject* request, const ByteString& body) noexcept {
   return Send(request, body.view());
 }
 
-// ReadResponseBody(): the body of the final response; empty and false when
-// there is no response.
+// ReadResponseBody(): the body of the final response, handed over rather
+// than copied (a body can be 64 MiB): a second read gives the empty body.
+// Empty and false when there is no response.
 bool ReadResponseBody(RequestObject* request, ByteString& body) noexcept {
   if (request == nullptr || !request->responded) {
     body = ByteString();
     return false;
   }
-  body = ByteString(std::string_view(request->body));
+  body = ByteString(std::move(request->body));
+  request->body = std::string();
   return true;
 }
 

@@ -8,6 +8,8 @@
 // before the step searches it, so that "up to the right marker" also means
 // "or up to the end of the value".
 #include <array>
+#include <string>
+#include <vector>
 
 #include "resolve/resolve.h"
 
@@ -54,8 +56,8 @@ constexpr std::array<ValueRule, 8> kValueRules = {{
 
 constexpr const char* kFixedQueryPair = "&_=1404833400041";
 
-Text ExtractValue(const Text& page, const ValueRule& rule) {
-  Text value = TextBetween(page, rule.steps[0].left, rule.steps[0].right);
+// ExtractValue(): the value of a rule, from what its first step gave.
+Text ExtractValue(Text value, const ValueRule& rule) {
   for (int i = 1; i < rule.stepCount; ++i) {
     const Step& step = rule.steps[static_cast<std::size_t>(i)];
     if (*step.endMark != '\0') value = ConcatText(value, step.endMark);
@@ -79,9 +81,16 @@ Text Encode(const Text& value, Encoding encoding) {
 }  // namespace
 
 Text DownloadListAddress(const Text& page, ResolveTrace* trace) noexcept {
+  // The first steps all search the whole page: they are made together, so
+  // a large page is read once.
+  std::vector<MarkerPair> firstSteps;
+  for (const ValueRule& rule : kValueRules) firstSteps.push_back({rule.steps[0].left, rule.steps[0].right});
+  const TextList firsts = TextBetweenEach(page, firstSteps);
+
   std::string address = kDownloadListPrefix;
-  for (const ValueRule& rule : kValueRules) {
-    const Text value = ExtractValue(page, rule);
+  for (std::size_t k = 0; k < kValueRules.size(); ++k) {
+    const ValueRule& rule = kValueRules[k];
+    const Text value = ExtractValue(firsts.items[k], rule);
     const Text joined = Encode(value, rule.encoding);
     if (&rule != &kValueRules[0]) address.append("&").append(rule.key).append("=");
     address.append(joined.view());

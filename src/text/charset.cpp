@@ -11,9 +11,12 @@
 //   routine      code page  source length             flags
 //   Utf8ToWide   65001      every byte, zeros too      0
 //   Utf8ToGbk    936        every unit of Utf8ToWide   WC_COMPOSITECHECK
+//                           (in blocks, unmeasured, see Utf8ToGbk)
 //   GbkToWide    936        -1: the text and its zero  0
 //   WideToUtf8   65001      every unit                 0
 #include <bit>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "text/text.h"
@@ -60,6 +63,9 @@ ByteString FromWide(uint32_t codePage, uint32_t flags, const ByteString& wide) n
   return bytes;
 }
 
+// Utf8ToGbk converts large inputs in blocks of about this many bytes.
+constexpr std::size_t kBlockBytes = 32u << 10;
+
 }  // namespace
 
 ByteString Utf8ToWide(const ByteString& utf8) noexcept {
@@ -68,8 +74,50 @@ ByteString Utf8ToWide(const ByteString& utf8) noexcept {
   return ToWide(platform::kCodePageUtf8, utf8.data(), length);
 }
 
+// BlockEnd(): where the block of utf8 that starts at from ends: at least
+// kBlockBytes on, before the first ASCII byte or lead byte E4 to E9 (the
+// first byte of a CJK ideograph, U+4000 to U+9FFF), or at the end.
+std::size_t BlockEnd(std::string_view utf8, std::size_t from) noexcept {
+  if (utf8.size() - from <= kBlockBytes) return utf8.size();
+  for (std::size_t i = from + kBlockBytes; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80 || (byte >= 0xE4 && byte <= 0xE9)) return i;
+  }
+  return utf8.size();
+}
+
+// Utf8ToGbk(): the same two conversions as Utf8ToWide and then UTF-16 to
+// GBK, made block by block so that the UTF-16 form of a large page never
+// exists whole: a block's UTF-16 stays in the cache, and the result is the
+// only buffer of the page's size. A block ends just before an ASCII byte or
+// the lead byte of a CJK ideograph, where the result cannot differ from
+// that of one conversion of everything: such a byte always starts a
+// character afresh, so no UTF-8 sequence and no surrogate pair is split
+// there, and what it starts (ASCII, an ideograph, or U+FFFD for a broken
+// sequence) is no mark that the composite check would join to the
+// character before it. No block needs a measuring call: UTF-8 never takes
+// fewer bytes than the UTF-16 units it gives, and GBK never more than two
+// bytes for a unit, so buffers of those sizes always suffice.
 ByteString Utf8ToGbk(const ByteString& utf8) noexcept {
-  return FromWide(platform::kCodePageGbk, platform::kCompositeCheck, Utf8ToWide(utf8));
+  const std::string_view bytes = utf8.view();
+  std::string gbk;
+  gbk.reserve(bytes.size());  // GBK never takes more bytes than UTF-8
+  std::u16string wide;
+  std::string block;
+  for (std::size_t from = 0, end = 0; from < bytes.size(); from = end) {
+    end = BlockEnd(bytes, from);
+    const auto length = static_cast<int32_t>(end - from);
+    if (wide.size() < end - from) wide.resize(end - from);
+    const int32_t units = platform::MultiByteToWide(platform::kCodePageUtf8, 0, bytes.data() + from,
+                                                    length, wide.data(), length);
+    if (units <= 0) return ByteString();
+    if (block.size() < 2 * static_cast<std::size_t>(units)) block.resize(2 * static_cast<std::size_t>(units));
+    const int32_t size = platform::WideToMultiByte(platform::kCodePageGbk, platform::kCompositeCheck,
+                                                   wide.data(), units, block.data(), 2 * units);
+    if (size <= 0) return ByteString();
+    gbk.append(block.data(), static_cast<std::size_t>(size));
+  }
+  return ByteString(std::move(gbk));
 }
 
 ByteString GbkToWide(const Text& gbk) noexcept {

@@ -36,6 +36,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brelk {
@@ -78,6 +79,8 @@ class ByteString {
   std::string_view view() const noexcept { return bytes_; }
   const char* data() const noexcept { return bytes_.data(); }
   char* data() noexcept { return bytes_.data(); }
+  // release(): hands the bytes over; the byte string is left empty.
+  std::string release() && noexcept { return std::move(bytes_); }
   std::size_t size() const noexcept { return bytes_.size(); }
   bool empty() const noexcept { return bytes_.empty(); }
 
@@ -145,6 +148,10 @@ Text ReplaceText(const Text& t, const Text& old, const Text& replacement) noexce
 //   SplitText("a;;b;", ";") == {"a", "", "b"}
 TextList SplitText(const Text& t, const Text& separator) noexcept;
 
+// SplitViews(): SplitText's pieces as views into t, without a copy of
+// each; they stay valid while t lives unchanged.
+std::vector<std::string_view> SplitViews(const Text& t, const Text& separator) noexcept;
+
 // ListCount(), ListItem(): a list's count, and its element at 1..count. A
 // position outside that range gives the empty text.
 int32_t ListCount(const TextList& list) noexcept;
@@ -186,6 +193,9 @@ ByteString TextToBytes(const Text& t) noexcept;
 // BytesToText(): the bytes up to the first zero byte (all when none).
 //   BytesToText("ab\0c") == "ab"
 Text BytesToText(const ByteString& b) noexcept;
+// The same for a byte string the caller gives up: without a zero byte in
+// it, its buffer becomes the text's and nothing is copied.
+Text BytesToText(ByteString&& b) noexcept;
 
 // BytesLength(): the number of bytes.
 int32_t BytesLength(const ByteString& b) noexcept;
@@ -222,6 +232,15 @@ int32_t ShiftRight(int32_t x, int32_t k) noexcept;
 // marker, both compared exactly; empty when either is missing.
 //   TextBetween("x[1]y[2]", "[", "]") == "1"
 Text TextBetween(const Text& text, const Text& left, const Text& right) noexcept;
+
+// TextBetweenEach(): TextBetween(text, left, right) for each pair of
+// markers, in the order of the pairs. The left markers are looked for
+// together, so a page of many megabytes is read once, not once per pair.
+//   TextBetweenEach("x[1]y(2)", {{"[", "]"}, {"(", ")"}}) == {"1", "2"}
+struct MarkerPair {
+  Text left, right;
+};
+TextList TextBetweenEach(const Text& text, const std::vector<MarkerPair>& pairs) noexcept;
 
 // ExtractMiddle(): like TextBetween, but the left marker is searched from
 // start (1 or less: the beginning), the case of A..Z is ignored unless

@@ -50,6 +50,13 @@ ByteString TextToBytes(const Text& t) noexcept { return ByteString(t.view()); }
 
 Text BytesToText(const ByteString& b) noexcept { return Text(b.view()); }
 
+// A zero byte means a shorter text: copied, so that the text does not keep
+// the whole buffer alive.
+Text BytesToText(ByteString&& b) noexcept {
+  if (b.view().find('\0') != std::string_view::npos) return Text(b.view());
+  return Text(std::move(b).release());
+}
+
 int32_t BytesLength(const ByteString& b) noexcept {
   return static_cast<int32_t>(b.size());
 }

@@ -63,6 +63,19 @@ TEST(WebRequest, GivenOnlyTheAddressSendsTheDefaultBlockAndFollowsRedirects) {
   EXPECT_EQ(headers, Text(block)) << "an empty headers variable receives the default block";
 }
 
+TEST(WebRequest, KeepsCrLfOfTheAddressOutOfTheDefaultBlock) {
+  auto server = StartServer([](const std::string&) { return HttpReply("200 OK", "", "ok"); });
+  const std::string url = ServerUrl(*server, "/a?v=1\r\nX-Evil: 1\r\n\r\nGET /b");
+  const std::string referer = ServerUrl(*server, "/a?v=1%0D%0AX-Evil: 1%0D%0A%0D%0AGET /b");
+  Text headers;
+  EXPECT_EQ(WebRequest(Text(url), {.headers = &headers}), ByteString("ok"));
+  EXPECT_EQ(headers, Text("Referer: " + referer + kDefaultBlockTail));
+  const auto requests = ServerRequests(*server);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0], "GET /a?v=1%0D%0AX-Evil:%201%0D%0A%0D%0AGET%20/b HTTP/1.1\r\n" + Host(*server) +
+                             "Referer: " + referer + kDefaultBlockTail + "\r\n\r\n");
+}
+
 TEST(WebRequest, SetsTimeOutsFromSeconds) {
   auto server = StartServer(Routes({{"/", HttpReply("200 OK", "", "ok")}}));
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max();

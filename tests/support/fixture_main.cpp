@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "--list") == 0) {
     for (const fixture::Share& share : {fixture::Utf8Share(), fixture::GbkShare(),
                                          fixture::RedirectShare(), fixture::CookieShare(),
-                                         fixture::GoneShare()}) {
+                                         fixture::GoneShare(), fixture::OddValuesShare()}) {
       std::printf("%s\n", share.address.c_str());
     }
     return 0;

@@ -121,10 +121,24 @@ std::vector<Entry> Entries() {
     e.share.query = "id=9&e=gone&d=gone&tdxsrv=dx9&tltsrv=lt9&delay=0&n=old%2Ezip&t=t9";
     entries.push_back(e);  // directAddress stays empty: the reply has no link
   }
-  for (Entry& entry : entries) {
-    entry.share.address = "http://" + std::string(kShareHost) + entry.path;
-    entry.share.query += kFixedPair;
+  for (Entry& entry : entries) entry.share.query += kFixedPair;
+  {
+    Entry e;
+    e.path = "/f/odd";
+    // Values that hold "&", "#", spaces and CR LF. id, tltsrv and delay go
+    // into the address as they are: the request line carries their spaces
+    // and CR LF percent-encoded, and the "#" in delay starts the address's
+    // fragment, which is never sent, so the query ends before it.
+    e.values = {"77 & 1\r\nX-Injected: 1", "e#1 &\r\n", "d", "dx", "lt 1&a=b", "30#frag\r\nX-Evil: 2",
+                "odd.zip", "t"};
+    e.charset = "gb2312";
+    e.share.directAddress = "http://dl3.1000eb.com/d/77/odd.zip";
+    e.share.query =
+        "id=77%20&%201%0D%0AX-Injected:%201&e=e%231%20%26%0D%0A&d=d&tdxsrv=dx"
+        "&tltsrv=lt%201&a=b&delay=30";
+    entries.push_back(e);
   }
+  for (Entry& entry : entries) entry.share.address = "http://" + std::string(kShareHost) + entry.path;
   return entries;
 }
 
@@ -136,6 +150,7 @@ Share Utf8Share() { return ShareAt(0); }
 Share GbkShare() { return ShareAt(1); }
 Share CookieShare() { return ShareAt(2); }
 Share GoneShare() { return ShareAt(3); }
+Share OddValuesShare() { return ShareAt(4); }
 
 Share RedirectShare() {
   Share share = Utf8Share();

@@ -38,11 +38,14 @@ struct Share {
 //   RedirectShare()  a short address that redirects to the UTF-8 page
 //   CookieShare()    a GBK page served with Set-Cookie headers
 //   GoneShare()      a page whose download-list reply holds no link
+//   OddValuesShare() a page whose values hold "&", "#", spaces and CR LF;
+//                    its query is the part of the address that is sent
 Share Utf8Share();
 Share GbkShare();
 Share RedirectShare();
 Share CookieShare();
 Share GoneShare();
+Share OddValuesShare();
 
 // AllHostNames(): every name the site answers for.
 std::vector<std::string> AllHostNames();

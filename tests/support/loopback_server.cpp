@@ -7,12 +7,16 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -31,7 +35,12 @@ struct Server {
   mutable std::mutex mutex;  // guards everything below
   bool stopping = false;
   std::vector<std::string> requests;
-  std::vector<std::thread> connections;
+  // Connections by serial number; a connection that is done puts its
+  // number in finished, and the acceptor joins it at the next accept, so a
+  // long run does not keep a thread for every connection it ever had.
+  std::map<uint64_t, std::thread> connections;
+  std::vector<uint64_t> finished;
+  uint64_t serial = 0;
 };
 
 namespace {
@@ -78,15 +87,30 @@ bool SendAll(const Server& server, int fd, std::string_view bytes) {
   return true;
 }
 
+// SendFill(): count bytes of 'x' (kEndless: until the send fails), a block
+// at a time, or one byte every trickleMs when that is above 0.
+bool SendFill(const Server& server, int fd, std::size_t count, int trickleMs) {
+  static const std::string block(64u << 10, 'x');
+  while (count > 0) {
+    const std::size_t n = trickleMs > 0 ? 1 : std::min(count, block.size());
+    if (!SendAll(server, fd, std::string_view(block).substr(0, n))) return false;
+    if (trickleMs > 0 && !Pause(server, trickleMs)) return false;
+    if (count != kEndless) count -= n;
+  }
+  return true;
+}
+
 bool SendReply(const Server& server, int fd, const Reply& reply) {
   const std::string_view bytes = reply.bytes;
-  if (reply.trickleMs <= 0) return SendAll(server, fd, bytes);
+  if (reply.trickleMs <= 0) {
+    return SendAll(server, fd, bytes) && SendFill(server, fd, reply.fillBytes, 0);
+  }
   if (!SendAll(server, fd, bytes.substr(0, reply.trickleFrom))) return false;
   for (std::size_t i = reply.trickleFrom; i < bytes.size(); ++i) {
     if (!SendAll(server, fd, bytes.substr(i, 1))) return false;
     if (!Pause(server, reply.trickleMs)) return false;
   }
-  return true;
+  return SendFill(server, fd, reply.fillBytes, reply.trickleMs);
 }
 
 // RequestEnd(): the length of the first complete request in buffer, 0 while
@@ -157,12 +181,26 @@ void Accept(Server& server) {
   while (WaitFor(server, server.listenFd, POLLIN)) {
     int fd = accept4(server.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    std::lock_guard<std::mutex> lock(server.mutex);
-    if (server.stopping) {
-      close(fd);
-      break;
+    std::vector<std::thread> done;
+    {
+      std::lock_guard<std::mutex> lock(server.mutex);
+      if (server.stopping) {
+        close(fd);
+        break;
+      }
+      for (uint64_t id : server.finished) {
+        done.push_back(std::move(server.connections[id]));
+        server.connections.erase(id);
+      }
+      server.finished.clear();
+      const uint64_t id = server.serial++;
+      server.connections[id] = std::thread([&server, fd, id] {
+        Serve(server, fd);
+        std::lock_guard<std::mutex> finishing(server.mutex);
+        server.finished.push_back(id);
+      });
     }
-    server.connections.emplace_back([&server, fd] { Serve(server, fd); });
+    for (std::thread& thread : done) thread.join();
   }
 }
 
@@ -225,6 +263,34 @@ ServerPtr StartServer(Handler handler, uint16_t port, const std::string& address
   return server;
 }
 
+void ServeFromChildProcess(Handler handler, uint16_t port, const std::string& address) {
+  int ready[2];
+  if (pipe2(ready, O_CLOEXEC) != 0) Fail("loopback server: pipe");
+  const pid_t parent = getpid();
+  const pid_t child = fork();
+  if (child < 0) Fail("loopback server: fork");
+  if (child > 0) {
+    close(ready[1]);
+    char byte = 0;
+    ssize_t n;
+    while ((n = read(ready[0], &byte, 1)) < 0 && errno == EINTR) {
+    }
+    close(ready[0]);
+    if (n != 1) {
+      std::fprintf(stderr, "loopback server: the child process did not start\n");
+      std::abort();
+    }
+    return;
+  }
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(0);  // the parent is gone already
+  close(ready[0]);
+  ServerPtr server = StartServer(std::move(handler), port, address);
+  const char byte = 1;
+  if (write(ready[1], &byte, 1) != 1) _exit(1);
+  for (;;) pause();
+}
+
 uint16_t ServerPort(const Server& server) { return server.port; }
 
 std::string ServerUrl(const Server& server, std::string_view path) {
@@ -247,7 +313,7 @@ void StopServer(Server& server) {
   }
   server.acceptor.join();
   // The acceptor is gone, so the list no longer grows.
-  for (std::thread& connection : server.connections) connection.join();
+  for (auto& [id, connection] : server.connections) connection.join();
   close(server.listenFd);
   close(server.wakeRead);
   close(server.wakeWrite);

@@ -40,7 +40,12 @@ struct Reply {
   After after = After::kKeepOpen;
   int trickleMs = 0;  // > 0: one byte at a time, this many ms apart,
   std::size_t trickleFrom = 0;  // from this offset on (the rest at once)
+  // Then fillBytes more bytes of 'x', made as they are sent, so a reply of
+  // any size costs no memory; kEndless sends until the client goes away.
+  std::size_t fillBytes = 0;
 };
+
+inline constexpr std::size_t kEndless = static_cast<std::size_t>(-1);
 
 // A handler gets the exact bytes of one request and returns the reply. It
 // runs on the connection's thread, so it may be called concurrently.
@@ -58,6 +63,14 @@ using ServerPtr = std::unique_ptr<Server, ServerDeleter>;
 // program when the socket cannot be set up.
 ServerPtr StartServer(Handler handler, uint16_t port = 0,
                       const std::string& address = "127.0.0.1");
+
+// ServeFromChildProcess(): serves handler on address:port from a child
+// process, so that a program that measures itself (its memory, its file
+// descriptors, its time) does not count the server's. Returns once the
+// child listens; the child ends when the calling process ends. Call it
+// before the calling process starts any thread. Aborts the program when the
+// child cannot be started.
+void ServeFromChildProcess(Handler handler, uint16_t port, const std::string& address = "127.0.0.1");
 
 // ServerPort(): the port it listens on.
 uint16_t ServerPort(const Server& server);

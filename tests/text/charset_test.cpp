@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/printers.h"
+#include "platform/platform.h"
 #include "text/text.h"
 
 namespace brelk {
@@ -124,6 +125,46 @@ TEST(Utf8ToGbk, LongMixedInputEqualsItsPiecesConverted) {
     want += Utf8ToGbk(ByteString(piece)).view();
   }
   EXPECT_EQ(Utf8ToGbk(ByteString(input)).view(), want);
+}
+
+// WholeConversion(): UTF-8 to GBK as one conversion of everything.
+std::string WholeConversion(const std::string& utf8) {
+  const ByteString wide = Utf8ToWide(ByteString(utf8));
+  const auto* units = reinterpret_cast<const char16_t*>(wide.data());
+  const int32_t count = BytesLength(wide) / 2;
+  std::string gbk(
+      static_cast<std::size_t>(platform::WideToMultiByte(936, platform::kCompositeCheck, units, count, nullptr, 0)),
+      '\0');
+  platform::WideToMultiByte(936, platform::kCompositeCheck, units, count, gbk.data(),
+                            static_cast<int32_t>(gbk.size()));
+  return gbk;
+}
+
+// A large input is converted in blocks; the result must be that of one
+// conversion of the whole, wherever the blocks end. Inputs of a megabyte:
+// a random mix of pieces, some of which start with a mark or a continuation
+// byte and so join whatever stands before them; Chinese with marks and no
+// ASCII; and letters each followed by a mark that composes with it.
+TEST(Utf8ToGbk, LargeInputEqualsOneConversionOfTheWhole) {
+  const std::string pieces[] = {
+      "a", "<p>", std::string(300, 'q'), "\xE4\xB8\xAD", "\xE6\x96\x87", "e", "\xCC\x81", "\xCC\x88",
+      "u\xCC\x88\xCC\x84", "\xF0\x9F\x98\x80", "\xED\xA0\x80", "\xE4\xB8", "\x80", "\xBF\xBF", "\xFF",
+      "\xC3", "\xEF\xBB\xBF", "\0"s};
+  std::string mix, chinese, composed;
+  uint32_t seed = 99;
+  while (mix.size() < (1u << 20)) {
+    seed = seed * 1103515245u + 12345u;
+    mix += pieces[(seed >> 16) % std::size(pieces)];
+  }
+  for (int i = 0; chinese.size() < (1u << 20); ++i) {
+    chinese += i % 7 == 3 ? "\xE9\xBE\xA5\xCC\x81" : "\xE4\xB8\xAD\xE6\x96\x87";
+  }
+  while (composed.size() < (1u << 20)) composed += "e\xCC\x81";
+  for (const std::string* input : {&mix, &chinese, &composed}) {
+    const std::string whole = WholeConversion(*input);
+    ASSERT_FALSE(whole.empty());
+    EXPECT_TRUE(Utf8ToGbk(ByteString(*input)).view() == whole) << input - &mix;
+  }
 }
 
 TEST(Utf8ToWide, ConvertsEveryByteAndAddsNothing) {

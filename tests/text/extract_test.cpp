@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "support/printers.h"
 #include "text/text.h"
@@ -30,6 +32,30 @@ TEST(TextBetween, FindsAValueAtTheEndOfALargePage) {
   std::string page(16 << 20, 'a');
   page += "Qt(\"q5\",";
   EXPECT_EQ(TextBetween(Text(page), "Qt", ","), Text("(\"q5\""));
+}
+
+TEST(TextBetweenEach, AnswersAsTextBetweenDoesForEachPair) {
+  // Random texts over a small alphabet with lead bytes, so that markers
+  // occur often, on and off character boundaries, early and late, and some
+  // never; lengths run past the sixteen-byte blocks of the joint search.
+  const char alphabet[] = {'a', 'b', '[', ']', '\xB0', '\xA1', 'Q', 't'};
+  const std::vector<MarkerPair> pairs = {
+      {"[", "]"}, {"ab", "]"}, {"\xA1" "a", "b"}, {"Qt", "["}, {"\xB0\xB0\xB0", "a"}, {"ba[]", "t"},
+      {"", "b"}, {"tttttttttttttttttttt", "a"}, {"[a", ""}, {"\xB0" "Q", "t"}};
+  uint32_t state = 3;
+  const auto next = [&](uint32_t bound) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % bound;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(next(round % 10 == 0 ? 4000 : 80), 'a');
+    for (char& c : text) c = alphabet[next(next(4) == 0 ? 8 : 3)];
+    const TextList got = TextBetweenEach(Text(text), pairs);
+    ASSERT_EQ(ListCount(got), static_cast<int32_t>(pairs.size()));
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+      ASSERT_EQ(got.items[k], TextBetween(Text(text), pairs[k].left, pairs[k].right)) << round << " " << k;
+    }
+  }
 }
 
 TEST(ExtractMiddle, HonoursStartCaseAndThePlaceholder) {

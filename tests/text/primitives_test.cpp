@@ -72,6 +72,34 @@ TEST(FindText, StaysLinearOnAdversarialInput) {
   EXPECT_EQ(FindText(Text(page), "\x81x"), static_cast<int32_t>(page.size()) - 1);
 }
 
+TEST(FindText, AgreesWithACharacterWalkOnRandomText) {
+  // Texts and needles from a four-byte alphabet, two of them lead bytes and
+  // one of those equal to a trail: hits at and off character boundaries
+  // abound. The reference walks the characters from the start position and
+  // compares at each one.
+  const char alphabet[] = {'a', 'b', '\xB0', '\xA1'};
+  uint32_t state = 7;
+  const auto next = [&](uint32_t bound) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % bound;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(next(24), 'a'), needle(1 + next(3), 'a');
+    for (char& c : text) c = alphabet[next(4)];
+    for (char& c : needle) c = alphabet[next(4)];
+    const int32_t start = static_cast<int32_t>(next(6));
+    int32_t want = -1;
+    for (std::size_t i = start > 1 ? start - 1 : 0; i < text.size();
+         i += static_cast<unsigned char>(text[i]) >= 0x80 && i + 1 < text.size() ? 2 : 1) {
+      if (text.compare(i, needle.size(), needle) == 0) {
+        want = static_cast<int32_t>(i) + 1;
+        break;
+      }
+    }
+    ASSERT_EQ(FindText(Text(text), Text(needle), start), want) << round;
+  }
+}
+
 TEST(Blanks, AreSpacesAndFullWidthSpacesAtCharacterBoundaries) {
   struct Case {
     const char* what;
