@@ -63,13 +63,13 @@ struct Needle {
   std::string_view bytes;
 };
 
+#if defined(__SSE2__)
+#define BRELK_SCAN_SIMD 1
+
 // Match(): whether needle matches text at p, byte for byte.
 bool Match(std::string_view text, std::size_t p, std::string_view needle) noexcept {
   return text.size() - p >= needle.size() && text.compare(p, needle.size(), needle) == 0;
 }
-
-#if defined(__SSE2__)
-#define BRELK_SCAN_SIMD 1
 
 // Probe: a needle's first and last bytes and the distance between them.
 struct Probe {
