@@ -7,7 +7,6 @@
 //
 //   entry_export_windows_test [gtest flags] WINE_RUN WINDOWS_HOST_EXE
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -29,17 +28,17 @@ std::string windowsHost;
 bool inPrivateNetwork = false;
 std::string whyNot;
 
-// IsolateWineServer(): a private, empty directory for wine's server sockets.
-// A wine server of this prefix left running outside the private network
-// (by the test program before this one) would otherwise take the host's
-// connections, and it makes them in its own network, not this one.
+// IsolateWineServer(): an empty /tmp of this process's own, where wine puts
+// the directory of its server's socket. A wine server of this prefix left
+// running outside the private network (by the test program before this
+// one) would otherwise be found through the prefix and take the host's
+// connections, making them in its own network, not this one.
 bool IsolateWineServer(std::string* why) {
-  const std::string dir = "/tmp/.wine-" + std::to_string(getuid());
-  mkdir(dir.c_str(), 0700);
-  if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "mode=0700") != 0) {
-    *why = "cannot mount a fresh " + dir;
+  if (mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0) {
+    *why = "cannot mount a fresh /tmp";
     return false;
   }
+  setenv("TMPDIR", "/tmp", 1);
   return true;
 }
 
