@@ -8,10 +8,12 @@
 //   - no proxy unless SetProxy(2, server) names one; the environment
 //     (http_proxy, no_proxy, ...) is never read;
 //   - request headers go out in the order they were set, a Cookie header
-//     first; nothing is added that the caller did not set, apart from Host,
-//     Content-Length and what the protocol needs;
+//     first; the object's own "Accept: */*" goes before them and its own
+//     User-Agent after them, each only when the caller set none; nothing
+//     else is added apart from Host, Content-Length and what the protocol
+//     needs;
 //   - the response body exactly as received (nothing decompressed), and the
-//     header lines of the final response only;
+//     header lines of the final response only, ending with an empty line;
 //   - HTTP/1.1 throughout; TLS certificates verified against the system's
 //     store (libcurl's default bundle), with no fallback to an unverified
 //     connection.
@@ -201,29 +203,40 @@ void Append(curl_slist*& list, const std::string& line) noexcept {
   list = grown;
 }
 
-// BuildHeaders(): curl's header list for one request: a Cookie header
-// first, then the others in the order set. Away from the first origin the
-// Cookie and Authorization headers stay behind. curl's own Accept, Expect
-// and Content-Type headers are switched off unless the caller set them.
+// What the Windows object sends of its own when the caller sets neither.
+constexpr const char* kDefaultAccept = "Accept: */*";
+constexpr const char* kDefaultUserAgent =
+    "User-Agent: Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)";
+
+// IsSet(): whether the caller set a header of that name.
+bool IsSet(const RequestObject& request, std::string_view name) noexcept {
+  for (const auto& header : request.headers) {
+    if (SameIgnoringCase(header.first, name)) return true;
+  }
+  return false;
+}
+
+// BuildHeaders(): curl's header list for one request: the default Accept,
+// a Cookie header, the others in the order set, the default User-Agent.
+// Away from the first origin the Cookie and Authorization headers stay
+// behind. curl's own Expect and Content-Type headers are switched off
+// unless the caller set them.
 curl_slist* BuildHeaders(const RequestObject& request, bool sameOrigin) noexcept {
   curl_slist* list = nullptr;
-  bool accept = false, expect = false, contentType = false;
+  if (!IsSet(request, "Accept")) Append(list, kDefaultAccept);
   for (int pass = 0; pass < 2; ++pass) {
     for (const auto& [name, value] : request.headers) {
       const bool cookie = SameIgnoringCase(name, "Cookie");
       if (cookie != (pass == 0)) continue;
       if (!sameOrigin && (cookie || SameIgnoringCase(name, "Authorization"))) continue;
-      accept = accept || SameIgnoringCase(name, "Accept");
-      expect = expect || SameIgnoringCase(name, "Expect");
-      contentType = contentType || SameIgnoringCase(name, "Content-Type");
       // "Name;" is curl's way to send a header with an empty value; "Name:"
       // would remove it.
       Append(list, value.empty() ? name + ";" : name + ": " + value);
     }
   }
-  if (!accept) Append(list, "Accept:");
-  if (!expect) Append(list, "Expect:");
-  if (!contentType) Append(list, "Content-Type:");
+  if (!IsSet(request, "User-Agent")) Append(list, kDefaultUserAgent);
+  if (!IsSet(request, "Expect")) Append(list, "Expect:");
+  if (!IsSet(request, "Content-Type")) Append(list, "Content-Type:");
   return list;
 }
 
@@ -574,8 +587,9 @@ bool ReadResponseBody(RequestObject* request, ByteString& body) noexcept {
 }
 
 // ReadAllResponseHeaders(): the header lines of the final response, each
-// followed by CR LF, without the status line, the form the Windows object's
-// GetAllResponseHeaders gives; empty and false when there is no response.
+// followed by CR LF, then an empty line, without the status line: the form
+// the Windows object's GetAllResponseHeaders gives; empty and false when
+// there is no response.
 bool ReadAllResponseHeaders(RequestObject* request, Text& headers) noexcept {
   if (request == nullptr || !request->responded) {
     headers = Text();
@@ -583,6 +597,7 @@ bool ReadAllResponseHeaders(RequestObject* request, Text& headers) noexcept {
   }
   std::string all;
   for (const std::string& line : request->lines) all += line + "\r\n";
+  all += "\r\n";
   headers = Text(std::move(all));
   return true;
 }
