@@ -32,6 +32,10 @@ std::string Host(const loopback::Server& server) {
   return "Host: 127.0.0.1:" + std::to_string(loopback::ServerPort(server)) + "\r\n";
 }
 
+// The request object's own Accept and User-Agent lines.
+const std::string kAccept = "Accept: */*\r\n";
+const std::string kAgent = "User-Agent: Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)\r\n";
+
 // HeaderSection(): the header lines of a recorded request after Host, up to
 // and including the empty line.
 std::string HeaderSection(const std::string& request) {
@@ -139,15 +143,19 @@ TEST(WebRequest, SendsTheCookieAndTheCallersHeaderLines) {
     bool compressed;
     std::string sent;
   } cases[] = {
-      {"one line without CR LF is one header, no default ones", "X-A: 1", "", false, "X-A: 1\r\n\r\n"},
-      {"empty pieces are skipped", "X-A: 1\r\n\r\nX-B: 2\r\n", "", false, "X-A: 1\r\nX-B: 2\r\n\r\n"},
+      // Where the caller's lines hold no Accept or User-Agent, the request
+      // object adds its own, before and after them.
+      {"one line without CR LF is one header, no default ones", "X-A: 1", "", false,
+       kAccept + "X-A: 1\r\n" + kAgent + "\r\n"},
+      {"empty pieces are skipped", "X-A: 1\r\n\r\nX-B: 2\r\n", "", false,
+       kAccept + "X-A: 1\r\nX-B: 2\r\n" + kAgent + "\r\n"},
       {"the Cookie header comes first", "X-A: 1\r\nX-B: 2", "a=1; b=2", false,
-       "Cookie: a=1; b=2\r\nX-A: 1\r\nX-B: 2\r\n\r\n"},
+       kAccept + "Cookie: a=1; b=2\r\nX-A: 1\r\nX-B: 2\r\n" + kAgent + "\r\n"},
       {"a line without a colon is refused, an empty value sent", "X-A: 1\r\nnot a header\r\nX-B:", "", false,
-       "X-A: 1\r\nX-B:\r\n\r\n"},
-      {"a bare LF cannot smuggle in a header", "X-A: 1\nX-Evil: 2", "", false, "\r\n"},
+       kAccept + "X-A: 1\r\nX-B:\r\n" + kAgent + "\r\n"},
+      {"a bare LF cannot smuggle in a header", "X-A: 1\nX-Evil: 2", "", false, kAccept + kAgent + "\r\n"},
       {"the compression line follows the caller's lines", "X-A: 1", "", true,
-       "X-A: 1\r\nAccept-Encoding: gzip, deflate\r\n\r\n"},
+       kAccept + "X-A: 1\r\nAccept-Encoding: gzip, deflate\r\n" + kAgent + "\r\n"},
   };
   for (const Case& c : cases) {
     Text headers = c.headers, cookies = c.cookies;
@@ -196,7 +204,7 @@ TEST(WebRequest, TakesTheRedirectTargetFromTheLastLocationLine) {
                                   .responseHeaders = &responseHeaders});
     EXPECT_EQ(redirectTarget, c.fallback ? responseHeaders : c.want) << c.what;
     if (c.fallback) {
-      EXPECT_EQ(responseHeaders, Text("X-A: 1\r\nContent-Length: 0\r\n")) << c.what;
+      EXPECT_EQ(responseHeaders, Text("X-A: 1\r\nContent-Length: 0\r\n\r\n")) << c.what;
     }
     EXPECT_EQ(body, c.body) << c.what;
   }

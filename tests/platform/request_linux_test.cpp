@@ -56,9 +56,14 @@ std::string Host(const loopback::Server& server) {
   return "Host: 127.0.0.1:" + std::to_string(loopback::ServerPort(server)) + "\r\n";
 }
 
+// What the object sends of its own when the caller sets no Accept or no
+// User-Agent: the first before the caller's headers, the second after.
+const std::string kAccept = "Accept: */*\r\n";
+const std::string kAgent = "User-Agent: Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)\r\n";
+
 Reply Ok(std::string_view body = "ok") { return HttpReply("200 OK", "", body); }
 
-TEST(RequestObject, SendsTheHeadersAsSetAndNothingOfItsOwn) {
+TEST(RequestObject, SendsTheHeadersAsSetBetweenItsOwnAcceptAndUserAgent) {
   auto server = StartServer(Routes({{"/p", Ok()}}));
   const std::string host = Host(*server);
   const std::string big(2 << 20, 'b');  // large enough for curl to want 100-continue
@@ -69,17 +74,18 @@ TEST(RequestObject, SendsTheHeadersAsSetAndNothingOfItsOwn) {
     std::string body;
     std::string want;
   } cases[] = {
-      {"order as set, the Cookie header first, an empty value kept, no Accept added", "GET",
+      {"order as set, the Cookie header first, an empty value kept", "GET",
        {{"X-B", "2"}, {"Cookie", "c=1"}, {"X-A", "1"}, {"X-E", ""}}, "",
-       "GET /p HTTP/1.1\r\n" + host + "Cookie: c=1\r\nX-B: 2\r\nX-A: 1\r\nX-E:\r\n\r\n"},
-      {"a GET sends no body even when given one", "GET", {{"Accept", "*/*"}}, "ignored",
-       "GET /p HTTP/1.1\r\n" + host + "Accept: */*\r\n\r\n"},
+       "GET /p HTTP/1.1\r\n" + host + kAccept + "Cookie: c=1\r\nX-B: 2\r\nX-A: 1\r\nX-E:\r\n" + kAgent + "\r\n"},
+      {"a GET sends no body even when given one; the caller's own Accept and User-Agent", "GET",
+       {{"User-Agent", "u"}, {"Accept", "text/html"}}, "ignored",
+       "GET /p HTTP/1.1\r\n" + host + "User-Agent: u\r\nAccept: text/html\r\n\r\n"},
       {"a POST sends its body with no Content-Type of curl's own", "POST", {{"X-A", "1"}}, "a=1&b=\xD6\xD0",
-       "POST /p HTTP/1.1\r\n" + host + "X-A: 1\r\nContent-Length: 8\r\n\r\na=1&b=\xD6\xD0"},
+       "POST /p HTTP/1.1\r\n" + host + kAccept + "X-A: 1\r\n" + kAgent + "Content-Length: 8\r\n\r\na=1&b=\xD6\xD0"},
       {"an empty POST still says Content-Length", "POST", {}, "",
-       "POST /p HTTP/1.1\r\n" + host + "Content-Length: 0\r\n\r\n"},
+       "POST /p HTTP/1.1\r\n" + host + kAccept + kAgent + "Content-Length: 0\r\n\r\n"},
       {"a large POST does not wait for 100-continue", "POST", {{"Content-Type", "text/plain"}}, big,
-       "POST /p HTTP/1.1\r\n" + host + "Content-Type: text/plain\r\nContent-Length: " +
+       "POST /p HTTP/1.1\r\n" + host + kAccept + "Content-Type: text/plain\r\n" + kAgent + "Content-Length: " +
            std::to_string(big.size()) + "\r\n\r\n" + big},
   };
   for (const Case& c : cases) {
@@ -111,7 +117,7 @@ TEST(RequestObject, RefusesHeadersThatWouldBreakTheRequest) {
     EXPECT_TRUE(SetRequestHeader(request, "X-Ok", "1"));
   });
   EXPECT_TRUE(got.sent);
-  EXPECT_EQ(ServerRequests(*server).at(0), "GET /p HTTP/1.1\r\n" + Host(*server) + "X-Ok: 1\r\n\r\n");
+  EXPECT_EQ(ServerRequests(*server).at(0), "GET /p HTTP/1.1\r\n" + Host(*server) + kAccept + "X-Ok: 1\r\n" + kAgent + "\r\n");
 
   // Before Open there is no request to add a header to.
   RequestObject* request = CreateRequestObject();
@@ -184,7 +190,7 @@ TEST(RequestObject, FollowsAtMostTenRedirectsAndKeepsOnlyTheLastHeaders) {
   Outcome ten = Fetch("GET", ServerUrl(*server, "/n/10"));
   EXPECT_TRUE(ten.sent);
   EXPECT_EQ(ten.body, "arrived");
-  EXPECT_EQ(ten.headers, "X-Hop: 0\r\nContent-Length: 7\r\n");
+  EXPECT_EQ(ten.headers, "X-Hop: 0\r\nContent-Length: 7\r\n\r\n");
 
   Outcome eleven = Fetch("GET", ServerUrl(*server, "/n/11"));
   EXPECT_FALSE(eleven.sent);
@@ -194,7 +200,7 @@ TEST(RequestObject, FollowsAtMostTenRedirectsAndKeepsOnlyTheLastHeaders) {
                        [](RequestObject* request) { EXPECT_TRUE(SetOption(request, 6, 0)); });
   EXPECT_TRUE(held.sent);
   EXPECT_EQ(held.body, "moved");
-  EXPECT_EQ(held.headers, "X-Hop: 3\r\nLocation: /n/2\r\nContent-Length: 5\r\n");
+  EXPECT_EQ(held.headers, "X-Hop: 3\r\nLocation: /n/2\r\nContent-Length: 5\r\n\r\n");
 }
 
 TEST(RequestObject, RedirectsChangeMethodAndCarryCookiesOnlyToTheSameOrigin) {
@@ -211,7 +217,7 @@ TEST(RequestObject, RedirectsChangeMethodAndCarryCookiesOnlyToTheSameOrigin) {
     SetRequestHeader(request, "X-A", "1");
   };
   const std::string host = Host(*server);
-  const std::string kept = "Cookie: sid=1\r\nAuthorization: Basic eDp5\r\nX-A: 1\r\n";
+  const std::string kept = kAccept + "Cookie: sid=1\r\nAuthorization: Basic eDp5\r\nX-A: 1\r\n" + kAgent;
 
   EXPECT_TRUE(Fetch("POST", ServerUrl(*server, "/302"), withHeaders, "a=1").sent);
   EXPECT_EQ(ServerRequests(*server).back(), "GET /end HTTP/1.1\r\n" + host + kept + "\r\n")
@@ -224,7 +230,7 @@ TEST(RequestObject, RedirectsChangeMethodAndCarryCookiesOnlyToTheSameOrigin) {
 
   Outcome away = Fetch("GET", ServerUrl(*server, "/away"), withHeaders);
   EXPECT_EQ(away.body, "other");
-  EXPECT_EQ(ServerRequests(*other).back(), "GET /end HTTP/1.1\r\n" + Host(*other) + "X-A: 1\r\n\r\n")
+  EXPECT_EQ(ServerRequests(*other).back(), "GET /end HTTP/1.1\r\n" + Host(*other) + kAccept + "X-A: 1\r\n" + kAgent + "\r\n")
       << "cookies and credentials stay with the origin they were meant for";
 }
 
@@ -256,7 +262,7 @@ TEST(RequestObject, ReturnsTheBodyAndHeadersAsReceived) {
     Outcome got = Fetch("GET", ServerUrl(*server, "/"));
     EXPECT_TRUE(got.sent) << c.what;
     EXPECT_EQ(got.body, c.body) << c.what;
-    EXPECT_EQ(got.headers, c.headers) << c.what;
+    EXPECT_EQ(got.headers, c.headers + "\r\n") << c.what;  // and the empty line
     EXPECT_EQ(loopback::RequestHeader(ServerRequests(*server).at(0), "Accept-Encoding"), "") << c.what;
   }
 }
