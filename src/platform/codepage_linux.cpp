@@ -10,37 +10,54 @@
 //     ICU's UTF-8 converter and its U8_NEXT macro follow). So C0 AF gives two
 //     U+FFFD, ED A0 80 (a surrogate) three, and a truncated sequence one,
 //     without swallowing the character after it. A zero byte is a character.
+//     Windows promises only that ill-formed input becomes U+FFFD; wine takes
+//     a lead byte and the continuation bytes read before the fault as one
+//     (two U+FFFD for E0 80 AF and ED A0 80, three for F4 90 80 80), the one
+//     difference from wine that remains.
 //   - UTF-16 to UTF-8 writes an unpaired surrogate as U+FFFD (EF BF BD).
 //
-// Code page 936, Windows' GBK: ICU's "windows-936" mapping.
+// Code page 936, Windows' GBK: ICU's "windows-936" mapping, with ICU's
+// fallbacks as Windows' best fit. Set against the genuine functions (under
+// wine, by tests/platform/codepage_compare over every byte pair and every
+// UTF-16 unit) this gives the same result everywhere.
 //   - 00-7F are ASCII, 80 is the euro sign U+20AC, FF is U+F8F5; every lead
 //     byte 81-FE with a trail byte 40-7E or 80-FE is a character.
 //   - The user-defined areas map both ways to the Private Use Area, as on
 //     Windows: AAA1-AFFE to U+E000-E233, F8A1-FEFE to U+E234-E4C5 and
 //     A140-A7A0 to U+E4C6-E765; the remaining unassigned cells of the grid
 //     (A2AB, A6D9, A8BC, FE50 ...) continue at U+E766-E864.
-//   - Malformed GBK (a lead byte followed by 00-3F, 7F or FF, or a lead byte
-//     at the end) gives U+FFFD for the lead byte alone; the byte after it is
-//     converted by itself, so an ASCII byte or the terminator survives.
-//   - A character GBK cannot hold becomes "?", one per character (a surrogate
-//     pair is one character); so does an unpaired surrogate. That includes
-//     the default-ignorable characters (U+FEFF, U+00AD, U+200D ...), which
-//     ICU's stock substitution would drop without a trace, and there is no
-//     best fit: nothing is replaced by a look-alike (U+00C0 is "?", not the
-//     GBK letter a with grave).
+//   - Malformed GBK gives "?" (U+003F, the code page's default character),
+//     as Windows' two-byte look-up does: a lead byte takes the byte after it
+//     whatever that is, so a lead byte before 01-3F, 7F or FF is one "?" for
+//     the two bytes (81 41 is a character, 81 30 one "?"). A lead byte before
+//     a zero byte, or at the end, is "?" alone; the zero byte, the
+//     terminator of a text, survives.
+//   - Best fit, as WideCharToMultiByte does it without WC_NO_BEST_FIT_CHARS:
+//     a character GBK lacks but ICU's mapping has a fallback for becomes that
+//     look-alike (U+00C0 A8 A4, the letter a with grave; U+00AD "-"; U+3280
+//     and most CJK compatibility ideographs U+F900-FA2D their unified
+//     ideograph). ICU's fallbacks of the half-width arrows U+FFE9-FFEC and of
+//     U+FFEE to control codes (18-1B, a tab) are left out: Windows gives "?".
+//   - Any other character GBK cannot hold becomes "?" for each of its UTF-16
+//     units: a supplementary character (U+20000, U+1F600) is "??", as on
+//     Windows, whose tables go unit by unit; an unpaired surrogate is "?".
+//     That includes the default-ignorable characters (U+FEFF, U+200D ...),
+//     which ICU's stock substitution would drop without a trace.
 //   - WC_COMPOSITECHECK (UTF-16 to 936): a character followed by a
 //     non-spacing mark (general category Mn) is replaced by the precomposed
-//     character of the two where Unicode has one (e + U+0301 is U+00E9, GBK
-//     A8 A6); otherwise both are converted in turn (q + U+0301 is "q?"). The
-//     result takes the next mark the same way (u + U+0308 + U+0304 is U+01D6,
-//     A8 B5). Pairs only: no reordering of marks, no singleton mappings, and
-//     a composite GBK lacks still becomes "?" (a + U+030A is U+00E5, "?").
+//     character of the two where Unicode has one and GBK holds it, exactly
+//     or by a best fit (e + U+0301 is U+00E9, A8 A6; A + U+0300 is U+00C0,
+//     whose best fit is A8 A4). Otherwise the two are converted one after
+//     the other (WC_SEPCHARS, the default): q + U+0301 is "q?", and so is
+//     a + U+030A, whose U+00E5 GBK lacks. The composite takes no further
+//     mark: u + U+0308 + U+0304 is U+00FC and "?" (A8 B9 3F).
 //
 // Speed: text from UTF-8 to GBK passes through four calls (measure and
 // convert to UTF-16, measure and convert to GBK), so each must cost a
 // fraction of one ICU conversion. UTF-8 is decoded here, with the same code
 // for measuring and converting: ASCII and the common three-byte sequences
-// inline, everything else through ICU's U8_NEXT. For UTF-16 to GBK, the
+// inline, everything else through ICU's U8_NEXT. GBK is decoded here too,
+// from a table of every byte pair read from ICU once. For UTF-16 to GBK, the
 // bytes each BMP code point takes are read from the converter once into a
 // table, so measuring is one look-up per unit; converting copies long ASCII
 // runs itself and hands each stretch between them to ICU in one call.
@@ -52,7 +69,9 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <array>
+#include <bitset>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -223,49 +242,137 @@ struct ConverterCloser {
 };
 using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
-// SubstituteQuestionMark(): the from-Unicode callback for code page 936:
-// "?" for every character the converter cannot map and for every unpaired
-// surrogate, default-ignorable characters included.
-void SubstituteQuestionMark(const void*, UConverterFromUnicodeArgs* args, const UChar*,
-                            int32_t, UChar32, UConverterCallbackReason reason,
-                            UErrorCode* error) noexcept {
-  if (reason > UCNV_IRREGULAR) return;  // reset, close or clone: nothing to write
-  *error = U_ZERO_ERROR;
-  ucnv_cbFromUWriteBytes(args, "?", 1, 0, error);
-}
+// A character GBK lacks but ICU's windows-936 mapping has a best fit for:
+// the code point and the one or two bytes it becomes.
+struct BestFit {
+  char16_t unit;
+  uint8_t size;
+  char bytes[2];
+};
 
-// OpenGbk(): a fresh windows-936 converter with the "?" substitution, or
-// null when ICU cannot provide one. To Unicode, ICU's own substitution
-// writes U+FFFD for malformed input.
-Converter OpenGbk() noexcept {
-  UErrorCode error = U_ZERO_ERROR;
-  Converter converter(ucnv_open("windows-936", &error));
-  if (U_FAILURE(error)) return nullptr;
-  ucnv_setFromUCallBack(converter.get(), SubstituteQuestionMark, nullptr, nullptr, nullptr,
-                        &error);
-  if (U_FAILURE(error)) return nullptr;
-  return converter;
-}
-
-// What the converter writes for each BMP code point, read from it once.
+// What code page 936 does with each code point and byte, read from ICU once.
 struct GbkTable {
   bool ready = false;
-  // True when no supplementary code point maps, so each one is one "?".
+  // True when no supplementary code point maps, so each one is two "?".
   bool supplementaryUnmapped = false;
   // Per BMP code unit: the number of bytes written for it (kLengthBits),
   // kSurrogateBit for a surrogate, kMarkBit for a non-spacing mark.
   std::array<uint8_t, 0x10000> entry{};
+  // Per BMP code point: whether GBK holds it, exactly or by a best fit.
+  std::bitset<0x10000> mapped;
+  // The best fits, by code point.
+  std::vector<BestFit> bestFits;
+  // GBK to UTF-16: the character of each single byte (0: none, for the lead
+  // bytes 81-FE), and of each lead byte 81-FE and trail byte (0: malformed).
+  std::array<char16_t, 0x100> single{};
+  std::array<char16_t, 126 * 0x100> pair{};
 };
 
 constexpr uint8_t kLengthBits = 0x3F;
 constexpr uint8_t kSurrogateBit = 0x40;
 constexpr uint8_t kMarkBit = 0x80;
 
-// BuildGbkTable(): the table, read from a fresh converter; not ready when
-// ICU cannot provide the converter.
-GbkTable BuildGbkTable() noexcept {
-  GbkTable table;
-  Converter converter = OpenGbk();
+// SubstituteForGbk(): the from-Unicode callback for code page 936, with the
+// table as its context: a character that has a best fit becomes its bytes;
+// any other character the converter cannot map becomes "?" for each of its
+// UTF-16 units, default-ignorable ones included, and so does an unpaired
+// surrogate.
+void SubstituteForGbk(const void* context, UConverterFromUnicodeArgs* args, const UChar*,
+                      int32_t length, UChar32 c, UConverterCallbackReason reason,
+                      UErrorCode* error) noexcept {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close or clone: nothing to write
+  *error = U_ZERO_ERROR;
+  const auto* table = static_cast<const GbkTable*>(context);
+  if (reason == UCNV_UNASSIGNED && c <= 0xFFFF) {
+    const auto fit = std::lower_bound(
+        table->bestFits.begin(), table->bestFits.end(), c,
+        [](const BestFit& f, UChar32 u) { return f.unit < u; });
+    if (fit != table->bestFits.end() && fit->unit == c) {
+      ucnv_cbFromUWriteBytes(args, fit->bytes, fit->size, 0, error);
+      return;
+    }
+  }
+  ucnv_cbFromUWriteBytes(args, "??", length == 2 ? 2 : 1, 0, error);
+}
+
+// OpenGbk(): a fresh windows-936 converter that substitutes as
+// SubstituteForGbk() says from table, or null when ICU cannot provide one.
+Converter OpenGbk(const GbkTable& table) noexcept {
+  UErrorCode error = U_ZERO_ERROR;
+  Converter converter(ucnv_open("windows-936", &error));
+  if (U_FAILURE(error)) return nullptr;
+  ucnv_setFromUCallBack(converter.get(), SubstituteForGbk, &table, nullptr, nullptr, &error);
+  if (U_FAILURE(error)) return nullptr;
+  return converter;
+}
+
+// ReadBestFits(): fills table.bestFits from ICU's fallback mappings of
+// windows-936, leaving out those that turn a character into a control code
+// (ICU maps the half-width arrows U+FFE9-FFEC to the bytes 18-1B, and
+// U+FFEE to a tab). False when ICU fails.
+bool ReadBestFits(GbkTable& table) noexcept {
+  UErrorCode error = U_ZERO_ERROR;
+  Converter converter(ucnv_open("windows-936", &error));
+  if (U_FAILURE(error)) return false;
+  ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                        &error);
+  ucnv_setFallback(converter.get(), true);
+  USet* exact = uset_openEmpty();
+  USet* fits = uset_openEmpty();
+  ucnv_getUnicodeSet(converter.get(), exact, UCNV_ROUNDTRIP_SET, &error);
+  ucnv_getUnicodeSet(converter.get(), fits, UCNV_ROUNDTRIP_AND_FALLBACK_SET, &error);
+  uset_removeAll(fits, exact);
+  for (UChar32 c = 0; c <= 0xFFFF && U_SUCCESS(error); ++c) {
+    if (!uset_contains(fits, c) || U16_IS_SURROGATE(c)) continue;
+    const UChar unit = static_cast<UChar>(c);
+    char bytes[4];
+    const int32_t n = ucnv_fromUChars(converter.get(), bytes, sizeof bytes, &unit, 1, &error);
+    if (U_FAILURE(error) || n < 1 || n > 2) break;
+    const auto first = static_cast<uint8_t>(bytes[0]);
+    if (n == 1 && (first < 0x20 || first == 0x7F)) continue;
+    table.bestFits.push_back({unit, static_cast<uint8_t>(n), {bytes[0], n == 2 ? bytes[1] : '\0'}});
+  }
+  uset_close(fits);
+  uset_close(exact);
+  return U_SUCCESS(error);
+}
+
+// ReadGbkToUnicode(): fills table.single and table.pair from ICU's
+// windows-936 mapping, one byte or one lead and trail byte at a time. A
+// sequence that does not give exactly one BMP character counts as none.
+bool ReadGbkToUnicode(GbkTable& table) noexcept {
+  UErrorCode error = U_ZERO_ERROR;
+  Converter converter(ucnv_open("windows-936", &error));
+  if (U_FAILURE(error)) return false;
+  ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                      &error);
+  if (U_FAILURE(error)) return false;
+  auto one = [&converter](const char* bytes, int32_t n) -> char16_t {
+    UChar unit[2];
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_resetToUnicode(converter.get());
+    const int32_t units = ucnv_toUChars(converter.get(), unit, 2, bytes, n, &status);
+    return U_SUCCESS(status) && units == 1 ? static_cast<char16_t>(unit[0]) : u'\0';
+  };
+  for (uint32_t b = 0; b <= 0xFF; ++b) {
+    const char byte = static_cast<char>(b);
+    if (b < 0x81 || b == 0xFF) table.single[b] = b == 0 ? u'\0' : one(&byte, 1);
+  }
+  for (uint32_t lead = 0x81; lead <= 0xFE; ++lead) {
+    for (uint32_t trail = 1; trail <= 0xFF; ++trail) {
+      const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      table.pair[(lead - 0x81) * 0x100 + trail] = one(bytes, 2);
+    }
+  }
+  return true;
+}
+
+// BuildGbkTable(): the table, read from ICU; not ready when ICU cannot
+// provide the converter.
+std::unique_ptr<GbkTable> BuildGbkTable() noexcept {
+  auto table = std::make_unique<GbkTable>();
+  if (!ReadBestFits(*table) || !ReadGbkToUnicode(*table)) return table;
+  Converter converter = OpenGbk(*table);
   if (!converter) return table;
 
   // All BMP code points but the surrogates, converted in one call; the
@@ -285,34 +392,36 @@ GbkTable BuildGbkTable() noexcept {
   if (U_FAILURE(error)) return table;
   for (std::ptrdiff_t j = 0; j < target - bytes.data(); ++j) {
     const int32_t at = offsets[static_cast<std::size_t>(j)];
-    if (at < 0 || ++table.entry[all[static_cast<std::size_t>(at)]] > kLengthBits) return table;
-  }
-  for (uint32_t u = 0; u < 0x10000; ++u) {
-    if (U16_IS_SURROGATE(u)) table.entry[u] = kSurrogateBit;
-    if (u_charType(static_cast<UChar32>(u)) == U_NON_SPACING_MARK) table.entry[u] |= kMarkBit;
+    if (at < 0 || ++table->entry[all[static_cast<std::size_t>(at)]] > kLengthBits) return table;
   }
 
-  USet* mapped = uset_openEmpty();
+  USet* exact = uset_openEmpty();
   USet* supplementary = uset_open(0x10000, 0x10FFFF);
-  ucnv_getUnicodeSet(converter.get(), mapped, UCNV_ROUNDTRIP_AND_FALLBACK_SET, &error);
-  table.supplementaryUnmapped = U_SUCCESS(error) && uset_containsNone(mapped, supplementary);
+  ucnv_getUnicodeSet(converter.get(), exact, UCNV_ROUNDTRIP_SET, &error);
+  for (uint32_t u = 0; u < 0x10000; ++u) {
+    if (U16_IS_SURROGATE(u)) table->entry[u] = kSurrogateBit | 1;
+    if (u_charType(static_cast<UChar32>(u)) == U_NON_SPACING_MARK) table->entry[u] |= kMarkBit;
+    table->mapped[u] = uset_contains(exact, static_cast<UChar32>(u));
+  }
+  for (const BestFit& fit : table->bestFits) table->mapped[fit.unit] = true;
+  table->supplementaryUnmapped = U_SUCCESS(error) && uset_containsNone(exact, supplementary);
   uset_close(supplementary);
-  uset_close(mapped);
-  table.ready = true;
+  uset_close(exact);
+  table->ready = U_SUCCESS(error);
   return table;
 }
 
 // Gbk(): the table, built on first use (thread-safe) and never changed.
 const GbkTable& Gbk() noexcept {
-  static const GbkTable table = BuildGbkTable();
-  return table;
+  static const std::unique_ptr<GbkTable> table = BuildGbkTable();
+  return *table;
 }
 
 // SupplementaryBytes(): what the converter writes for code point c above
-// U+FFFF: one "?" while the mapping holds none of them, else asked of ICU.
+// U+FFFF: "??" while the mapping holds none of them, else asked of ICU.
 int64_t SupplementaryBytes(const GbkTable& table, UChar32 c) noexcept {
-  if (table.supplementaryUnmapped) return 1;
-  Converter converter = OpenGbk();
+  if (table.supplementaryUnmapped) return 2;
+  Converter converter = OpenGbk(table);
   if (!converter) return -1;
   const UChar pair[2] = {U16_LEAD(c), U16_TRAIL(c)};
   UErrorCode error = U_ZERO_ERROR;
@@ -373,7 +482,6 @@ int64_t ScanGbk(const GbkTable& table, const char16_t* s, int64_t n, bool& hasMa
         const int64_t b = SupplementaryBytes(table, c);
         if (b < 0) return -1;
         bytes += b;
-        mark = mark || u_charType(c) == U_NON_SPACING_MARK;
       } else {
         bytes += 1;  // an unpaired surrogate: "?"
       }
@@ -383,45 +491,28 @@ int64_t ScanGbk(const GbkTable& table, const char16_t* s, int64_t n, bool& hasMa
   return bytes;
 }
 
-// IsMark(): whether c is a non-spacing mark (general category Mn).
-bool IsMark(const GbkTable& table, UChar32 c) noexcept {
-  if (c <= 0xFFFF) return (table.entry[static_cast<uint32_t>(c)] & kMarkBit) != 0;
-  return u_charType(c) == U_NON_SPACING_MARK;
-}
-
 // Compose(): s[0..n) with each character that a non-spacing mark follows
-// replaced, left to right, by the precomposed character of the two where
-// Unicode has one; the composite meets the next mark the same way.
+// replaced by the precomposed character of the two where Unicode has one and
+// GBK holds it (exactly or by a best fit); otherwise the two stay as they
+// are. Pairs of BMP characters only: a composite takes no further mark (u +
+// U+0308 + U+0304 is U+00FC and the lone U+0304).
 std::u16string Compose(const GbkTable& table, const char16_t* s, int64_t n) noexcept {
   UErrorCode error = U_ZERO_ERROR;
   const UNormalizer2* nfc = unorm2_getNFCInstance(&error);
   std::u16string out;
   out.reserve(static_cast<std::size_t>(n));
-  auto append = [&out](UChar32 c) {
-    if (c > 0xFFFF) {
-      out.push_back(static_cast<char16_t>(U16_LEAD(c)));
-      out.push_back(static_cast<char16_t>(U16_TRAIL(c)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));  // an unpaired surrogate stays one unit
-    }
-  };
-  int64_t i = 0;
-  UChar32 current;
-  U16_NEXT(s, i, n, current);
-  while (i < n) {
-    UChar32 next;
-    U16_NEXT(s, i, n, next);
-    if (U_SUCCESS(error) && IsMark(table, next)) {
-      const UChar32 composite = unorm2_composePair(nfc, current, next);
-      if (composite >= 0) {
-        current = composite;
+  for (int64_t i = 0; i < n; ++i) {
+    if (U_SUCCESS(error) && i + 1 < n && (table.entry[s[i + 1]] & kMarkBit) != 0 &&
+        !U16_IS_SURROGATE(s[i])) {
+      const UChar32 composite = unorm2_composePair(nfc, s[i], s[i + 1]);
+      if (composite >= 0 && composite <= 0xFFFF && table.mapped[static_cast<uint32_t>(composite)]) {
+        out.push_back(static_cast<char16_t>(composite));
+        ++i;
         continue;
       }
     }
-    append(current);
-    current = next;
+    out.push_back(s[i]);
   }
-  append(current);
   return out;
 }
 
@@ -445,18 +536,6 @@ void NarrowAscii(const char16_t* s, int64_t n, char* out) noexcept {
 // handling of a short run. A multiple of the block size.
 constexpr int64_t kAsciiRun = 32;
 
-// HasSupplementaryMark(): whether s[0..n) holds a surrogate pair that
-// encodes a non-spacing mark.
-bool HasSupplementaryMark(const char16_t* s, int64_t n) noexcept {
-  for (int64_t i = 0; i + 1 < n; ++i) {
-    if (U16_IS_LEAD(s[i]) && U16_IS_TRAIL(s[i + 1]) &&
-        u_charType(U16_GET_SUPPLEMENTARY(s[i], s[i + 1])) == U_NON_SPACING_MARK) {
-      return true;
-    }
-  }
-  return false;
-}
-
 constexpr int64_t kFoundMark = -2;
 
 // EncodeGbk(): converts s[0..n) into out. Answers the number of bytes
@@ -472,7 +551,7 @@ constexpr int64_t kFoundMark = -2;
 // to the next.
 int64_t EncodeGbk(const GbkTable& table, const char16_t* s, int64_t n, char* out,
                   int64_t capacity, bool checkMarks) noexcept {
-  Converter converter = OpenGbk();
+  Converter converter = OpenGbk(table);
   if (!converter) return -1;
   const uint8_t* entry = table.entry.data();
   char* o = out;  // never address-taken, so it stays in a register
@@ -480,11 +559,7 @@ int64_t EncodeGbk(const GbkTable& table, const char16_t* s, int64_t n, char* out
   int64_t stretch = -1;  // start of the stretch not yet converted
   uint8_t seen = 0;      // table bits of the stretch's units
   auto convert = [&](int64_t to) {
-    if (checkMarks && ((seen & kMarkBit) != 0 ||
-                       ((seen & kSurrogateBit) != 0 &&
-                        HasSupplementaryMark(s + stretch, to - stretch)))) {
-      return kFoundMark;
-    }
+    if (checkMarks && (seen & kMarkBit) != 0) return kFoundMark;
     const UChar* source = s + stretch;
     char* target = o;
     UErrorCode error = U_ZERO_ERROR;
@@ -554,23 +629,48 @@ int32_t ToGbk(uint32_t flags, const char16_t* source, int64_t n, char* out,
   return Answer(written, capacity);
 }
 
-// FromGbk(): MultiByteToWide for code page 936.
-int32_t FromGbk(const char* source, int64_t n, char16_t* out, int32_t capacity) noexcept {
-  if (n > kMaxResult) return 0;
-  Converter converter = OpenGbk();
-  if (!converter) return 0;
-  UErrorCode error = U_ZERO_ERROR;
-  if (capacity == 0) {
-    const int32_t units = ucnv_toUChars(converter.get(), nullptr, 0, source,
-                                        static_cast<int32_t>(n), &error);
-    return error == U_BUFFER_OVERFLOW_ERROR ? units : 0;
+// DecodeGbk(): the UTF-16 form of the GBK bytes s[0..n), as DecodeUtf8()
+// does it: without kStore it only counts, with kStore it writes to out and
+// answers -1 when the units do not fit in capacity. A lead byte takes the
+// byte after it, unless that is a zero byte or there is none; a pair that is
+// no character of the grid, and a lead byte alone, give "?" (U+003F).
+template <bool kStore>
+int64_t DecodeGbk(const GbkTable& table, const uint8_t* s, int64_t n, char16_t* out,
+                  int64_t capacity) noexcept {
+  int64_t i = 0, k = 0;
+  while (i < n) {
+    const uint32_t b = s[i];
+    char16_t unit;
+    if (b < 0x80) {
+      unit = static_cast<char16_t>(b);
+      ++i;
+    } else if (b == 0x80 || b == 0xFF) {
+      unit = table.single[b] != 0 ? table.single[b] : u'?';
+      ++i;
+    } else if (i + 1 < n && s[i + 1] != 0) {
+      const char16_t c = table.pair[(b - 0x81) * 0x100 + s[i + 1]];
+      unit = c != 0 ? c : u'?';
+      i += 2;
+    } else {
+      unit = u'?';
+      ++i;
+    }
+    if constexpr (kStore) {
+      if (k == capacity) return -1;
+      out[k] = unit;
+    }
+    ++k;
   }
-  // ucnv_toUnicode, not ucnv_toUChars: nothing is written past the result.
-  UChar* target = out;
-  const char* from = source;
-  ucnv_toUnicode(converter.get(), &target, out + capacity, &from, source + n, nullptr, true,
-                 &error);
-  return U_SUCCESS(error) ? Answer(target - out, capacity) : 0;
+  return k;
+}
+
+// FromGbk(): MultiByteToWide for code page 936.
+int32_t FromGbk(const uint8_t* source, int64_t n, char16_t* out, int32_t capacity) noexcept {
+  const GbkTable& table = Gbk();
+  if (!table.ready) return 0;
+  return Answer(capacity == 0 ? DecodeGbk<false>(table, source, n, nullptr, 0)
+                              : DecodeGbk<true>(table, source, n, out, capacity),
+                capacity);
 }
 
 // ToUtf8(): WideToMultiByte for code page 65001, with ICU's UTF-8 converter,
@@ -606,7 +706,7 @@ int32_t MultiByteToWide(uint32_t codePage, uint32_t /*flags*/, const char* sourc
                                   : DecodeUtf8<true>(bytes, n, out, capacity),
                     capacity);
     case kCodePageGbk:
-      return FromGbk(source, n, out, capacity);
+      return FromGbk(bytes, n, out, capacity);
     default:
       return 0;
   }

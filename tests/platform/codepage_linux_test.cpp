@@ -83,9 +83,10 @@ void LeaveError(const void*, UConverterFromUnicodeArgs*, const UChar*, int32_t, 
                 UConverterCallbackReason, UErrorCode*) {}
 
 // Every BMP code point in turn, unpaired surrogates included (DBFF DC00 forms
-// the one pair): the measure is exact, and each character gives what ICU
-// maps it to, or "?" where ICU has no mapping.
-TEST(WideToMultiByte, GbkGivesEachCharacterItsMappingOrAQuestionMark) {
+// the one pair, and U+1F600 another): the measure is exact, and each
+// character gives what ICU maps it to, exactly or by a fallback other than a
+// control code, or "?" for each of its units where ICU has neither.
+TEST(WideToMultiByte, GbkGivesEachCharacterItsMappingBestFitOrQuestionMarks) {
   std::u16string all;
   for (uint32_t u = 1; u < 0x10000; ++u) all.push_back(static_cast<char16_t>(u));
   all += u"\U0001F600\xDC00";
@@ -94,6 +95,7 @@ TEST(WideToMultiByte, GbkGivesEachCharacterItsMappingOrAQuestionMark) {
   UConverter* reference = ucnv_open("windows-936", &error);
   ASSERT_TRUE(U_SUCCESS(error));
   ucnv_setFromUCallBack(reference, LeaveError, nullptr, nullptr, nullptr, &error);
+  ucnv_setFallback(reference, true);
   std::string want;
   for (std::size_t i = 0; i < all.size();) {
     const std::size_t start = i;
@@ -103,7 +105,10 @@ TEST(WideToMultiByte, GbkGivesEachCharacterItsMappingOrAQuestionMark) {
     error = U_ZERO_ERROR;
     const int32_t n = ucnv_fromUChars(reference, bytes, sizeof bytes, all.data() + start,
                                       static_cast<int32_t>(i - start), &error);
-    want += U_SUCCESS(error) ? std::string(bytes, static_cast<std::size_t>(n)) : "?";
+    const auto first = static_cast<uint8_t>(bytes[0]);
+    const bool control = n == 1 && (first < 0x20 || first == 0x7F) && first != c;
+    want += U_SUCCESS(error) && !control ? std::string(bytes, static_cast<std::size_t>(n))
+                                         : std::string(i - start, '?');
   }
   ucnv_close(reference);
 
@@ -114,8 +119,9 @@ TEST(WideToMultiByte, GbkGivesEachCharacterItsMappingOrAQuestionMark) {
 
   // Every non-spacing mark, supplementary ones included, after e and after
   // ka, behind a long ASCII run whose last letter takes a mark: with the
-  // composite check some pairs merge (U+11099 U+110BA too), and the measure
-  // stays exact (FromWide checks it).
+  // composite check the pairs GBK holds merge (U+11099 U+110BA, whose
+  // composite it lacks, does not), and the measure stays exact (FromWide
+  // checks it).
   std::u16string marked = std::u16string(40, u'a') + u"e\u0301\U00011099\U000110BA";
   for (UChar32 c = 0x300; c <= 0x10FFFF; ++c) {
     if (u_charType(c) != U_NON_SPACING_MARK) continue;
@@ -129,8 +135,48 @@ TEST(WideToMultiByte, GbkGivesEachCharacterItsMappingOrAQuestionMark) {
       }
     }
   }
-  EXPECT_LT(FromWide(kCodePageGbk, kCompositeCheck, marked).size(),
-            FromWide(kCodePageGbk, 0, marked).size());
+  const std::string composed = FromWide(kCodePageGbk, kCompositeCheck, marked);
+  EXPECT_EQ(composed.substr(0, 42), std::string(40, 'a') + "\xA8\xA6");
+  EXPECT_EQ(composed.substr(42, 4), "????");
+}
+
+// Where Windows' conversions have a rule of their own.
+TEST(CodePageConversion, GbkFollowsWindows) {
+  struct ToWideCase {
+    std::string gbk;
+    std::u16string want;
+  } toWide[] = {
+      // A lead byte takes the byte after it: a pair off the grid is one "?".
+      {"\x81\x41", u"\u4E04"},
+      {"a\x81\x30" "b", u"a?b"},
+      {"\x81\xFF", u"?"},
+      // ... but not a zero byte, and a lead byte at the end is "?" alone.
+      {"\x81\0"s, u"?\0"s},
+      {"a\x81", u"a?"},
+  };
+  for (const ToWideCase& c : toWide) EXPECT_EQ(ToWide(kCodePageGbk, c.gbk), c.want) << c.gbk;
+
+  struct FromWideCase {
+    uint32_t flags;
+    std::u16string wide;
+    std::string want;
+  } fromWide[] = {
+      // Best fit: a look-alike GBK holds; none that is a control code.
+      {0, u"\u00C0\u00AD\uF900", "\xA8\xA4-\xD8\x4D"},
+      {0, u"\uFFE9\uFFEE", "??"},
+      // "?" for each unit of what GBK lacks: two for a supplementary
+      // character, one for an unpaired surrogate.
+      {kCompositeCheck, u"a\U0001F600\xD800" "b", "a???b"},
+      // The composite check: the precomposed character where GBK holds it,
+      // by a best fit too; else the letter and the mark in turn; one mark.
+      {kCompositeCheck, u"e\u0301A\u0300", "\xA8\xA6\xA8\xA4"},
+      {kCompositeCheck, u"a\u030Aq\u0301", "a?q?"},
+      {kCompositeCheck, u"u\u0308\u0304", "\xA8\xB9?"},
+      {0, u"e\u0301", "e?"},
+  };
+  for (const FromWideCase& c : fromWide) {
+    EXPECT_EQ(FromWide(kCodePageGbk, c.flags, c.wide), c.want) << c.flags;
+  }
 }
 
 TEST(CodePageConversion, FollowsTheWindowsCallingConvention) {
