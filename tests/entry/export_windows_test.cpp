@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/command.h"
 #include "support/fixture_site.h"
 #include "support/loopback_server.h"
 #include "support/sandbox.h"
@@ -42,19 +43,13 @@ bool IsolateWineServer(std::string* why) {
   return true;
 }
 
-// RunHost(): the host's standard output for these arguments, or the empty
-// string when it could not run.
+// RunHost(): the host's standard output for these arguments.
 std::string RunHost(const std::vector<std::string>& arguments) {
-  std::string command = "'" + wineRun + "' '" + windowsHost + "'";
-  for (const std::string& argument : arguments) command += " '" + argument + "'";
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  EXPECT_EQ(pclose(pipe), 0) << command;
-  // The host's standard output is in text mode: lines end in CR LF.
-  std::erase(out, '\r');
+  std::string command = testing::QuoteWord(wineRun) + " " + testing::QuoteWord(windowsHost);
+  for (const std::string& argument : arguments) command += " " + testing::QuoteWord(argument);
+  int status = 0;
+  const std::string out = testing::CommandOutput(command, &status);
+  EXPECT_EQ(status, 0) << command;
   return out;
 }
 
@@ -147,11 +142,6 @@ int main(int argc, char** argv) {
   brelk::inPrivateNetwork =
       brelk::testing::EnterPrivateNetwork(brelk::fixture::AllHostNames(), &brelk::whyNot) &&
       brelk::IsolateWineServer(&brelk::whyNot);
-  // The request object must go straight to the site, whatever proxy this
-  // machine's environment names.
-  for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
-                           "ALL_PROXY"}) {
-    unsetenv(name);
-  }
+  brelk::testing::ForgetProxyEnvironment();
   return RUN_ALL_TESTS();
 }

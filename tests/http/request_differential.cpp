@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "support/command.h"
 #include "support/loopback_server.h"
 
 namespace brelk {
@@ -117,17 +118,12 @@ uint16_t ClosedPort() {
   return ntohs(address.sin_port);
 }
 
-// Blocks(): a probe's output, by scenario name; CRs dropped (the Windows
-// probe writes its standard output in text mode).
+// Blocks(): a probe's output, by scenario name.
 std::map<std::string, std::vector<std::string>> Blocks(const std::string& command) {
   std::map<std::string, std::vector<std::string>> blocks;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return blocks;
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  EXPECT_EQ(pclose(pipe), 0) << command;
-  std::erase(out, '\r');
+  int status = 0;
+  const std::string out = testing::CommandOutput(command, &status);
+  EXPECT_EQ(status, 0) << command;
   std::vector<std::string>* block = nullptr;
   for (std::size_t at = 0; at < out.size();) {
     const std::size_t end = out.find('\n', at);
@@ -174,8 +170,8 @@ TEST(RequestLayers, AgreeOnEveryScenarioButWinesDocumentedDepartures) {
   loopback::ServerPtr server = loopback::StartServer(Serve);
   const std::string ports =
       " " + std::to_string(loopback::ServerPort(*server)) + " " + std::to_string(ClosedPort());
-  const auto linuxBlocks = Blocks("'" + linuxProbe + "'" + ports);
-  const auto windows = Blocks("'" + wineRun + "' '" + windowsProbe + "'" + ports);
+  const auto linuxBlocks = Blocks(testing::QuoteWord(linuxProbe) + ports);
+  const auto windows = Blocks(testing::QuoteWord(wineRun) + " " + testing::QuoteWord(windowsProbe) + ports);
   ASSERT_FALSE(linuxBlocks.empty());
   ASSERT_EQ(windows.size(), linuxBlocks.size()) << "the Windows probe did not run every scenario";
 
@@ -214,9 +210,6 @@ int main(int argc, char** argv) {
   brelk::wineRun = argv[1];
   brelk::windowsProbe = argv[2];
   brelk::linuxProbe = argv[3];
-  for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
-                           "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
-    unsetenv(name);
-  }
+  brelk::testing::ForgetProxyEnvironment();
   return RUN_ALL_TESTS();
 }

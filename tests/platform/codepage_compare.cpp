@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "support/command.h"
+
 namespace {
 
 // A table line taken apart: direction, input, output.
@@ -34,19 +36,14 @@ struct Row {
   std::string direction, input, output;
 };
 
-// Run(): the lines that command prints, "\r" dropped; false when it cannot
+// Run(): the lines that command prints, taken apart; false when it cannot
 // be started or does not exit with status 0.
 bool Run(const std::string& command, std::vector<Row>& rows) {
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return false;
-  std::string line;
-  int c;
-  while ((c = std::fgetc(pipe)) != EOF) {
-    if (c == '\r') continue;
-    if (c != '\n') {
-      line += static_cast<char>(c);
-      continue;
-    }
+  int status = 0;
+  const std::string out = brelk::testing::CommandOutput(command, &status);
+  std::size_t at = 0;
+  for (std::size_t end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = out.substr(at, end - at);
     Row row;
     const std::size_t a = line.find(' ');
     const std::size_t b = a == std::string::npos ? a : line.find(' ', a + 1);
@@ -58,16 +55,8 @@ bool Run(const std::string& command, std::vector<Row>& rows) {
       row.output = line.substr(b + 1);
     }
     rows.push_back(row);
-    line.clear();
   }
-  return pclose(pipe) == 0 && line.empty();
-}
-
-// Quote(): s as one word for the shell.
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
+  return status == 0 && at == out.size();
 }
 
 // Units(): the UTF-16 units of a "0041.FFFD" field; empty for "-".
@@ -106,35 +95,35 @@ struct Kind {
 
 // Classify(): the kind of the difference between the Linux output and the
 // Windows output of one input.
-Kind Classify(const Row& linux, const Row& windows) {
-  const std::string& d = linux.direction;
-  if (linux.output.find('!') != std::string::npos || windows.output.find('!') != std::string::npos) {
+Kind Classify(const Row& linuxRow, const Row& windows) {
+  const std::string& d = linuxRow.direction;
+  if (linuxRow.output.find('!') != std::string::npos || windows.output.find('!') != std::string::npos) {
     return {d + ": the converting call disagrees with the measure", false};
   }
-  if (linux.output == "-" || windows.output == "-") return {d + ": one side fails", false};
+  if (linuxRow.output == "-" || windows.output == "-") return {d + ": one side fails", false};
   if (d == "u>w") {
-    if (WithoutRepeatedReplacement(Units(linux.output)) ==
+    if (WithoutRepeatedReplacement(Units(linuxRow.output)) ==
         WithoutRepeatedReplacement(Units(windows.output))) {
       return {"u>w: number of U+FFFD for ill-formed UTF-8", true};
     }
     return {"u>w: other", false};
   }
   if (d == "g>w") {
-    const std::vector<uint32_t> in = Bytes(linux.input);
+    const std::vector<uint32_t> in = Bytes(linuxRow.input);
     const bool lead = !in.empty() && in[0] >= 0x81 && in[0] <= 0xFE;
     if (lead && in.size() == 1) return {"g>w: malformed GBK, a lead byte at the end", false};
     if (lead && in[1] == 0) return {"g>w: malformed GBK, a lead byte before a zero byte", false};
     if (lead && (in[1] < 0x40 || in[1] == 0x7F || in[1] == 0xFF)) {
       return {"g>w: malformed GBK, a lead byte before a byte that is no trail byte", false};
     }
-    for (const std::string* output : {&linux.output, &windows.output}) {
+    for (const std::string* output : {&linuxRow.output, &windows.output}) {
       for (uint32_t u : Units(*output)) {
         if (u >= 0xE000 && u <= 0xF8FF) return {"g>w: user-defined area (PUA)", false};
       }
     }
     return {"g>w: assigned character", false};
   }
-  const std::vector<uint32_t> in = Units(linux.input);
+  const std::vector<uint32_t> in = Units(linuxRow.input);
   for (uint32_t u : in) {
     if (u >= 0xD800 && u <= 0xDFFF) return {d + ": surrogates", false};
   }
@@ -143,7 +132,7 @@ Kind Classify(const Row& linux, const Row& windows) {
     if (u_hasBinaryProperty(static_cast<UChar32>(in[0]), UCHAR_DEFAULT_IGNORABLE_CODE_POINT)) {
       return {d + ": default-ignorable character", false};
     }
-    if (linux.output == "3F" && windows.output != "3F") {
+    if (linuxRow.output == "3F" && windows.output != "3F") {
       return {d + ": best fit (Windows a look-alike, Linux \"?\")", false};
     }
     if (windows.output == "3F") return {d + ": Linux maps what Windows lacks", false};
@@ -159,17 +148,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: codepage_compare LINUX_TABLE EMULATOR WINDOWS_TABLE\n");
     return 2;
   }
-  std::vector<Row> linux, windows;
-  if (!Run(Quote(argv[1]), linux)) {
+  std::vector<Row> linuxRows, windows;
+  if (!Run(brelk::testing::QuoteWord(argv[1]), linuxRows)) {
     std::fprintf(stderr, "codepage_compare: %s failed\n", argv[1]);
     return 1;
   }
-  if (!Run(Quote(argv[2]) + ' ' + Quote(argv[3]), windows)) {
+  if (!Run(brelk::testing::QuoteWord(argv[2]) + ' ' + brelk::testing::QuoteWord(argv[3]), windows)) {
     std::fprintf(stderr, "codepage_compare: %s under %s failed\n", argv[3], argv[2]);
     return 1;
   }
-  if (linux.size() != windows.size()) {
-    std::fprintf(stderr, "codepage_compare: %zu Linux lines, %zu Windows lines\n", linux.size(),
+  if (linuxRows.empty()) {
+    std::fprintf(stderr, "codepage_compare: %s printed no table\n", argv[1]);
+    return 1;
+  }
+  if (linuxRows.size() != windows.size()) {
+    std::fprintf(stderr, "codepage_compare: %zu Linux lines, %zu Windows lines\n", linuxRows.size(),
                  windows.size());
     return 1;
   }
@@ -181,8 +174,8 @@ int main(int argc, char** argv) {
   };
   std::map<std::string, Tally> kinds;
   std::map<std::string, int> inputs;
-  for (std::size_t i = 0; i < linux.size(); ++i) {
-    const Row& l = linux[i];
+  for (std::size_t i = 0; i < linuxRows.size(); ++i) {
+    const Row& l = linuxRows[i];
     const Row& w = windows[i];
     if (l.direction != w.direction || l.input != w.input) {
       std::fprintf(stderr, "codepage_compare: line %zu: \"%s %s\" against \"%s %s\"\n", i + 1,
