@@ -7,6 +7,7 @@
 //
 //   entry_export_windows_test [gtest flags] WINE_RUN WINDOWS_HOST_EXE
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -29,17 +30,21 @@ std::string windowsHost;
 bool inPrivateNetwork = false;
 std::string whyNot;
 
-// IsolateWineServer(): an empty /tmp of this process's own, where wine puts
-// the directory of its server's socket. A wine server of this prefix left
-// running outside the private network (by the test program before this
-// one) would otherwise be found through the prefix and take the host's
-// connections, making them in its own network, not this one.
+// IsolateWineServer(): an empty temporary directory of this process's own
+// for wine, which puts the directory of its server's socket there. A wine
+// server of this prefix left running outside the private network (by the
+// test program before this one) would otherwise be found and take the
+// host's connections, making them in its own network, not this one. The
+// directory lies beside the host program, a tmpfs of this mount namespace
+// over it, so nothing of it outlives the test.
 bool IsolateWineServer(std::string* why) {
-  if (mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0) {
-    *why = "cannot mount a fresh /tmp";
+  const std::string dir = windowsHost.substr(0, windowsHost.find_last_of('/') + 1) + "wine-tmp";
+  mkdir(dir.c_str(), 0700);
+  if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "mode=0700") != 0) {
+    *why = "cannot mount a fresh " + dir;
     return false;
   }
-  setenv("TMPDIR", "/tmp", 1);
+  setenv("TMPDIR", dir.c_str(), 1);
   return true;
 }
 
