@@ -6,27 +6,13 @@
 #include <map>
 #include <utility>
 
+#include "bench/random_text.h"
 #include "support/loopback_server.h"
 #include "support/sandbox.h"
 #include "text/text.h"
 
 namespace brelk::bench {
 namespace {
-
-struct Random {
-  uint32_t state = 12345;
-  uint32_t Next(uint32_t bound) {
-    state = state * 1103515245u + 12345u;
-    return (state >> 8) % bound;
-  }
-};
-
-void AppendHan(std::string& out, Random& random) {
-  const uint32_t c = 0x4E00 + random.Next(0x5000);
-  out += static_cast<char>(0xE0 | (c >> 12));
-  out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  out += static_cast<char>(0x80 | (c & 0x3F));
-}
 
 // Padding(): at least bytes of listing markup, UTF-8. It holds none of the
 // markers a resolution searches for.

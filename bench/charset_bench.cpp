@@ -16,27 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/random_text.h"
 #include "text/text.h"
 
 namespace brelk {
 namespace {
 
+using bench::AppendHan;
+using bench::Random;
+
 constexpr std::size_t kPageBytes = 4u << 20;
-
-struct Random {
-  uint32_t state = 12345;
-  uint32_t Next(uint32_t bound) {
-    state = state * 1103515245u + 12345u;
-    return (state >> 8) % bound;
-  }
-};
-
-void AppendHan(std::string& out, Random& random) {
-  const uint32_t c = 0x4E00 + random.Next(0x5000);
-  out += static_cast<char>(0xE0 | (c >> 12));
-  out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  out += static_cast<char>(0x80 | (c & 0x3F));
-}
 
 std::string Page(int kind) {
   Random random;
