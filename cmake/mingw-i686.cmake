@@ -1,15 +1,3 @@
-# Cross-build for Windows (i686) with mingw-w64. The -posix compilers use
-# the winpthreads threading model, which std::mutex and std::thread need.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows (i686), the shipped brelk.dll.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(BRELK_MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${BRELK_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${BRELK_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${BRELK_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${BRELK_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

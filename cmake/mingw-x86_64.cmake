@@ -1,15 +1,3 @@
-# Cross-build for Windows (x86_64) with mingw-w64. The -posix compilers use
-# the winpthreads threading model, which std::mutex and std::thread need.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows (x86_64), the same code, for running the tests under wine64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(BRELK_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${BRELK_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${BRELK_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${BRELK_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${BRELK_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
